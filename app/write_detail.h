@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "goldmine/name_values.h"
+
 namespace pelmora {
 
 // The contact a record belongs to, taken from the list when the editor opened.
@@ -27,8 +29,6 @@ std::string WebsiteUrl(const std::string& website);
 
 // The two stored address fields: 35 characters, then the next 40.
 std::pair<std::string, std::string> SplitAddress(const std::string& url);
-
-using NameValuePairs = std::vector<std::pair<std::string, std::string>>;
 
 // The ten pairs in GoldMine's order, or nullopt when description or address
 // is empty (nothing is written then).

@@ -1,0 +1,9 @@
+# The Windows program: one statically linked Pelmora.exe.
+add_executable(Pelmora WIN32
+  win/main.cpp win/pelmora_form.cpp win/website_dialog.cpp win/about_box.cpp
+  win/tray_icon.cpp win/ui_support.cpp win/window_base.cpp
+  res/pelmora.rc)
+target_link_libraries(Pelmora PRIVATE pelmora_app_core pelmora_goldmine_win
+  comctl32 shell32 gdi32 user32)
+target_link_options(Pelmora PRIVATE -municode)
+pelmora_warnings(Pelmora)
