@@ -51,8 +51,9 @@ TEST(Crc32Update, MatchesStandardCrcWhenCallerInverts) {
   // Without inversion the raw register is returned: zlib's crc32 inverts on both ends.
   const auto data = RandomBytes(4099, 1);
   for (std::uint32_t seed : {0u, 0x12345678u, 0xFFFFFFFFu}) {
-    EXPECT_EQ(Crc32Update(seed, data.data(), data.size()),
-              static_cast<std::uint32_t>(~crc32(~seed, data.data(), static_cast<uInt>(data.size())))));
+    EXPECT_EQ(
+        Crc32Update(seed, data.data(), data.size()),
+        static_cast<std::uint32_t>(~crc32(~seed, data.data(), static_cast<uInt>(data.size()))));
   }
   // Chunked updates chain.
   std::uint32_t crc = 0xFFFFFFFF;
