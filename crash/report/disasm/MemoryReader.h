@@ -1,0 +1,54 @@
+// How the disassembler sees a process's memory: every byte goes through this.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace ostrel {
+
+enum TMemoryClass : uint8_t {
+  kNotReadable = 0,
+  kExecuteOnly = 1,  // committed, executable, readable only after changing the protection
+  kReadable = 2,
+};
+
+struct TMemoryRun {
+  uint32_t start = 0;
+  uint32_t end = 0;  // exclusive; 0 means the top of the address space
+  TMemoryClass cls = kNotReadable;
+};
+
+// Readable-memory snapshot: ascending runs covering the address space.
+struct TDATryRead {
+  std::vector<TMemoryRun> runs;
+};
+
+struct TRegionInfo {
+  uint32_t allocationBase = 0;  // 0 when the region belongs to no allocation
+  uint32_t start = 0;
+  uint32_t end = 0;  // exclusive
+  bool committed = false;
+  TMemoryClass cls = kNotReadable;
+};
+
+class IMemoryReader {
+ public:
+  virtual ~IMemoryReader() = default;
+  // Copies len bytes; false (and no partial guarantee) when any byte cannot be read.
+  virtual bool Read(uint32_t address, void* dst, uint32_t len) const = 0;
+  // The memory region holding address.
+  virtual bool Query(uint32_t address, TRegionInfo& info) const = 0;
+};
+
+// Class of [address, address + length) in a snapshot, by bisection over its runs.
+TMemoryClass ClassifyRange(const TDATryRead& snapshot, uint32_t address, uint32_t length);
+
+// Appends a run, merging it with the previous one when the class is the same.
+void AppendRun(TDATryRead& snapshot, uint32_t start, uint32_t end, TMemoryClass cls);
+
+// Reads through the reader after checking the snapshot (when given).
+bool GuardedRead(const IMemoryReader& reader, uint32_t address, void* dst, uint32_t length,
+                 const TDATryRead* snapshot);
+
+}  // namespace ostrel
