@@ -1,0 +1,130 @@
+#include "imaging/png_encoder.h"
+
+#include "imaging/png_writer.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace ostrel {
+namespace {
+
+std::size_t SizeLimitOf(int format) {
+  switch (format) {
+    case 2:
+      return 51200;
+    case 3:
+      return 102400;
+    case 4:
+      return 204800;
+    case 5:
+      return 307200;
+    default:
+      return 0;
+  }
+}
+
+int NearestEntry(int r, int g, int b, const Palette256& palette) {
+  int best = -1;
+  int bestDistance = 1 << 30;
+  for (int k = 0; k < 256; ++k) {
+    if (!palette.filled[k]) continue;  // an entry no box filled is never used
+    const std::uint8_t* e = &palette.rgb[k * 3];
+    const int d = std::abs(r - e[0]) + std::abs(g - e[1]) + std::abs(b - e[2]);
+    if (d < bestDistance) {
+      bestDistance = d;
+      best = k;
+    }
+  }
+  return best < 0 ? 0 : best;
+}
+
+}  // namespace
+
+void MapToPalette(const BitmapPixels& pixels, const Palette256& palette,
+                  std::vector<std::uint8_t>& imageData) {
+  std::vector<std::int16_t> cache(32768, -1);
+  const std::size_t line = static_cast<std::size_t>(pixels.width) + 1;
+  imageData.resize(line * pixels.height);
+  for (int y = 0; y < pixels.height; ++y) {
+    const std::uint8_t* p = pixels.RowFromTop(y);
+    std::uint8_t* out = imageData.data() + line * y;
+    *out++ = 0;  // filter type none
+    for (int x = 0; x < pixels.width; ++x, p += 4) {
+      const int key = (p[2] >> 3) | (p[1] >> 3) << 5 | (p[0] >> 3) << 10;
+      std::int16_t entry = cache[key];
+      if (entry < 0) {
+        // The first pixel of a cell decides for the whole cell.
+        entry = static_cast<std::int16_t>(NearestEntry(p[2], p[1], p[0], palette));
+        cache[key] = entry;
+      }
+      *out++ = static_cast<std::uint8_t>(entry);
+    }
+  }
+}
+
+std::vector<std::uint8_t> ColourPngBytes(const BitmapPixels& pixels) {
+  if (pixels.width <= 0 || pixels.height <= 0 || pixels.bits == nullptr) return {};
+  try {
+    const Palette256 palette = QuantizeWu(pixels);
+    std::vector<std::uint8_t> imageData;
+    MapToPalette(pixels, palette, imageData);
+    return AssemblePalettePng(pixels.width, pixels.height, 8, palette.rgb, imageData);
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
+
+void ConvertToGrey(BitmapPixels& pixels) {
+  std::uint8_t* p = pixels.bits;
+  const std::size_t count = static_cast<std::size_t>(pixels.width) * pixels.height;
+  for (std::size_t i = 0; i < count; ++i, p += 4) {
+    const auto v = static_cast<std::uint8_t>((77 * p[2] + 151 * p[1] + 28 * p[0]) / 256);
+    p[0] = p[1] = p[2] = v;
+  }
+}
+
+std::vector<std::uint8_t> GreyPngBytes(BitmapPixels& pixels) {
+  if (pixels.width <= 0 || pixels.height <= 0 || pixels.bits == nullptr) return {};
+  ConvertToGrey(pixels);
+  std::uint8_t levelOf[256];
+  for (int v = 0; v < 256; ++v) {
+    int best = 0;
+    for (int k = 1; k < 16; ++k) {
+      if (std::abs(v - kGreyLevels[k]) < std::abs(v - kGreyLevels[best])) best = k;
+    }
+    levelOf[v] = static_cast<std::uint8_t>(best);
+  }
+  std::uint8_t palette[16 * 3];
+  for (int k = 0; k < 16; ++k)
+    palette[k * 3] = palette[k * 3 + 1] = palette[k * 3 + 2] = kGreyLevels[k];
+  try {
+    const std::size_t line = 1 + (static_cast<std::size_t>(pixels.width) + 1) / 2;
+    std::vector<std::uint8_t> imageData(line * pixels.height, 0);
+    for (int y = 0; y < pixels.height; ++y) {
+      const std::uint8_t* p = pixels.RowFromTop(y);
+      std::uint8_t* out = imageData.data() + line * y + 1;
+      for (int x = 0; x < pixels.width; ++x, p += 4) {
+        const std::uint8_t level = levelOf[p[0]];
+        out[x / 2] |= (x & 1) ? level : static_cast<std::uint8_t>(level << 4);
+      }
+    }
+    return AssemblePalettePng(pixels.width, pixels.height, 4, palette, imageData);
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
+
+std::vector<std::uint8_t> PngBytesForFormat(BitmapPixels& pixels, int format) {
+  std::vector<std::uint8_t> colour;
+  if (format != 1) colour = ColourPngBytes(pixels);
+  const std::size_t limit = SizeLimitOf(format);
+  const bool needGrey = format == 1 || colour.empty() || (limit != 0 && colour.size() > limit);
+  if (!needGrey) return colour;
+  std::vector<std::uint8_t> grey = GreyPngBytes(pixels);
+  if (colour.empty()) return grey;
+  // Of two equal lengths the colour image wins.
+  if (!grey.empty() && grey.size() < colour.size()) return grey;
+  return colour;
+}
+
+}  // namespace ostrel
