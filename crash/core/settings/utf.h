@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+// Malformed sequences become U+FFFD; nothing is dropped silently.
+std::u16string Utf8ToUtf16(std::string_view in);
+std::string Utf16ToUtf8(std::u16string_view in);
+
+}  // namespace ostrel
