@@ -1,0 +1,120 @@
+// Every way Pelmora's start-up can fail: the message, and no main window.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+
+#include "app/win/control_ids.h"
+#include "support/goldmine_sim.h"
+#include "support/gui_driver.h"
+
+namespace {
+
+constexpr int kStartMs = 600000;  // many emulated Wine processes start at once
+
+std::wstring PelmoraCommand() { return L"\"" + e2e::ExeFolder() + L"Pelmora.exe\""; }
+std::wstring RunFolder() { return e2e::ExeFolder() + L"e2e-startup\\"; }
+std::wstring Seed() { return L"--seed \"" + e2e::ExeFolder() + L"e2e-data.sql\""; }
+
+struct Outcome {
+  std::wstring message;
+  bool mainWindowShown = false;
+  DWORD exitCode = STILL_ACTIVE;
+};
+
+// Starts Pelmora once per environment, all at once, and collects what each
+// showed before it ended.
+std::vector<Outcome> RunPelmoras(const std::vector<std::vector<std::wstring>>& envs) {
+  std::vector<std::unique_ptr<e2e::Process>> processes;
+  for (const auto& env : envs) {
+    processes.push_back(std::make_unique<e2e::Process>());
+    EXPECT_TRUE(processes.back()->Start(PelmoraCommand(), env));
+  }
+  std::vector<Outcome> outcomes(envs.size());
+  std::vector<bool> done(envs.size(), false);
+  e2e::WaitUntil(
+      [&] {
+        bool all = true;
+        for (std::size_t i = 0; i < processes.size(); ++i) {
+          if (done[i]) continue;
+          const DWORD pid = processes[i]->Id();
+          HWND main = e2e::FindTopLevel(pelmora::kMainWindowClass, nullptr, pid);
+          if (main && IsWindowVisible(main)) outcomes[i].mainWindowShown = true;
+          if (HWND box = e2e::FindMessageBox(pid)) {
+            outcomes[i].message = e2e::MessageBoxText(box);
+            e2e::CloseMessageBox(box);
+          }
+          if (!processes[i]->Running()) {
+            done[i] = true;
+            outcomes[i].exitCode = processes[i]->Wait(0);
+          } else {
+            all = false;
+          }
+        }
+        return all;
+      },
+      kStartMs, 200);
+  for (auto& p : processes) p->Kill();
+  return outcomes;
+}
+
+TEST(StartupFailure, EachLoginCodeShowsItsMessageAndEndsTheProgram) {
+  e2e::GoldMineSim sim;
+  ASSERT_TRUE(sim.Start(RunFolder() + L"codes\\", Seed()));
+  const std::vector<std::pair<int, std::wstring>> cases = {
+      {0, L"API already loaded"},
+      {-1, L"API failed to load (dll not in path?)"},
+      {-5, L"Invalid GoldDir"},
+      {-6, L"Invalid CommonDir"},
+      {-7, L"Failed to allocate the needed TLS slot"},
+      {-8, L"General Failure"},
+      {-9, L"No access to specified contact set for this user"},
+      {-12, L""},
+  };
+  std::vector<std::vector<std::wstring>> envs;
+  for (const auto& c : cases) envs.push_back({L"GM_SIM_LOGIN_CODE=" + std::to_wstring(c.first)});
+  const auto outcomes = RunPelmoras(envs);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(outcomes[i].message, cases[i].second) << "code " << cases[i].first;
+    EXPECT_FALSE(outcomes[i].mainWindowShown) << "code " << cases[i].first;
+    EXPECT_NE(outcomes[i].exitCode, STILL_ACTIVE) << "code " << cases[i].first;
+  }
+  sim.Stop();
+}
+
+TEST(StartupFailure, SysInfoWithoutTheProgramPathFindsNoLibrary) {
+  e2e::GoldMineSim sim;
+  ASSERT_TRUE(
+      sim.Start(RunFolder() + L"nopath\\", Seed() + L" --sysinfo \"GoldMine 2026 gmw.exe\""));
+  const auto outcomes = RunPelmoras({{}});
+  EXPECT_EQ(outcomes[0].message, L"gm7s32.dll not found in ");
+  EXPECT_FALSE(outcomes[0].mainWindowShown);
+  sim.Stop();
+}
+
+TEST(StartupFailure, LibraryThatCannotBeLoaded) {
+  const std::wstring bogus = RunFolder() + L"bogus\\";
+  CreateDirectoryW(RunFolder().c_str(), nullptr);
+  CreateDirectoryW(bogus.c_str(), nullptr);
+  HANDLE f = CreateFileW((bogus + L"gm7s32.dll").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(f, "not a library", 13, &written, nullptr);
+  CloseHandle(f);
+  e2e::GoldMineSim sim;
+  ASSERT_TRUE(sim.Start(RunFolder() + L"bogusdata\\",
+                        Seed() + L" --sysinfo \"GoldMine EXE = " + bogus + L"gmw.exe\""));
+  const auto outcomes = RunPelmoras({{}});
+  EXPECT_EQ(outcomes[0].message, L"API failed to load (dll not in path?)");
+  EXPECT_FALSE(outcomes[0].mainWindowShown);
+  sim.Stop();
+}
+
+TEST(StartupFailure, NoGoldMineRunning) {
+  const auto outcomes = RunPelmoras({{}});
+  EXPECT_EQ(outcomes[0].message, L"Please make sure that GoldMine is running");
+  EXPECT_FALSE(outcomes[0].mainWindowShown);
+}
+
+}  // namespace

@@ -1,0 +1,294 @@
+// Pelmora against the GoldMine stand-in, driven as a user would drive it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "app/win/control_ids.h"
+#include "support/goldmine_sim.h"
+#include "support/gui_driver.h"
+
+namespace {
+
+using e2e::Click;
+using e2e::Control;
+using e2e::Text;
+using e2e::WaitUntil;
+using Rows = std::vector<std::vector<std::wstring>>;
+
+constexpr int kStartMs = 180000;  // a Wine process start can take minutes here
+constexpr int kUiMs = 20000;
+
+const std::string kAlice = "E2E0000000001AA";
+const std::string kBruno = "E2E0000000002BB";
+const std::string kOneill = "E2E'O'NEILL'S";
+const std::string kDora = "E2E0000000004DD";
+const std::string kCarl = "E2EC2CARL000011";
+
+std::wstring TestFolder() { return e2e::ExeFolder() + L"e2e-run\\"; }
+
+void RegisterUrlRecorder() {
+  const std::wstring command = L"\"" + e2e::ExeFolder() + L"url_recorder.exe\" \"%1\"";
+  for (const wchar_t* scheme : {L"http", L"https"}) {
+    const std::wstring key =
+        std::wstring(L"Software\\Classes\\") + scheme + L"\\shell\\open\\command";
+    HKEY h = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h,
+                        nullptr) == ERROR_SUCCESS) {
+      RegSetValueExW(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                     static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+      RegCloseKey(h);
+    }
+  }
+}
+
+std::vector<std::string> OpenedUrls() {
+  return e2e::ReadLines(e2e::ExeFolder() + L"opened-urls.txt");
+}
+
+void Screenshot(const wchar_t* name, HWND window = nullptr) {
+  CreateDirectoryW((e2e::ExeFolder() + L"screenshots").c_str(), nullptr);
+  e2e::SaveScreenshot(e2e::ExeFolder() + L"screenshots\\" + name + L".bmp", window);
+}
+
+std::wstring PelmoraCommand() { return L"\"" + e2e::ExeFolder() + L"Pelmora.exe\""; }
+
+class PelmoraSession : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    RegisterUrlRecorder();
+    DeleteFileW((e2e::ExeFolder() + L"opened-urls.txt").c_str());
+    sim_ = std::make_unique<e2e::GoldMineSim>();
+    const std::wstring seed = L"\"" + e2e::ExeFolder() + L"e2e-data.sql\"";
+    ASSERT_TRUE(sim_->Start(TestFolder(), L"--seed " + seed)) << "gmw.exe did not start";
+    ASSERT_TRUE(sim_->Command("select " + kAlice));
+    pelmora_ = std::make_unique<e2e::Process>();
+    ASSERT_TRUE(pelmora_->Start(PelmoraCommand()));
+    main_ = e2e::WaitForTopLevel(pelmora::kMainWindowClass, L"Pelmora", pelmora_->Id(), kStartMs);
+    ASSERT_NE(main_, nullptr) << "Pelmora's main window did not appear";
+  }
+  static void TearDownTestSuite() {
+    if (pelmora_) pelmora_->Kill();
+    if (sim_) sim_->Stop();
+  }
+
+  static HWND Grid() { return Control(main_, pelmora::kIdGrid); }
+  static std::wstring ContactName() { return Text(Control(main_, pelmora::kIdContactName)); }
+  // Type and Description of every row.
+  static Rows Shown() {
+    Rows rows;
+    for (auto& r : e2e::ListViewRows(Grid(), 3)) rows.push_back({r[1], r[2]});
+    return rows;
+  }
+  static bool WaitForContact(const std::wstring& name) {
+    return WaitUntil([&] { return ContactName() == name; }, kUiMs);
+  }
+  static bool Enabled(int id) { return IsWindowEnabled(Control(main_, id)) != FALSE; }
+  static bool SelectAccount(const std::string& acc, const std::wstring& name) {
+    return sim_->Command("select " + acc) && WaitForContact(name);
+  }
+  static HWND OpenEditor(int button) {
+    Click(Control(main_, button));
+    HWND editor = e2e::WaitForTopLevel(pelmora::kEditorWindowClass, nullptr, pelmora_->Id(), kUiMs);
+    if (editor && !WaitUntil([&] { return IsWindowVisible(editor) != FALSE; }, kUiMs))
+      return nullptr;
+    return editor;
+  }
+
+  static std::unique_ptr<e2e::GoldMineSim> sim_;
+  static std::unique_ptr<e2e::Process> pelmora_;
+  static HWND main_;
+};
+
+std::unique_ptr<e2e::GoldMineSim> PelmoraSession::sim_;
+std::unique_ptr<e2e::Process> PelmoraSession::pelmora_;
+HWND PelmoraSession::main_ = nullptr;
+
+TEST_F(PelmoraSession, FollowsThePrimaryContactWithItsLinksInOrder) {
+  ASSERT_TRUE(WaitForContact(L"Alice Archer"));
+  EXPECT_EQ(
+      Shown(),
+      (Rows{{L"Company", L"Facebook "}, {L"Company", L"Website"}, {L"Personal", L"LinkedIn "}}));
+  // After a load the last row is current; the buttons follow it at idle.
+  EXPECT_EQ(e2e::ListViewSelected(Grid()), 2);
+  EXPECT_TRUE(WaitUntil([] { return Enabled(pelmora::kIdGoToButton); }, kUiMs));
+  for (int id : {pelmora::kIdGoToButton, pelmora::kIdAddButton, pelmora::kIdEditButton,
+                 pelmora::kIdDeleteButton, pelmora::kIdInfoButton})
+    EXPECT_TRUE(IsWindowVisible(Control(main_, id))) << id;
+  EXPECT_EQ(Text(Control(main_, pelmora::kIdGoToButton)), L"Go To ");
+  EXPECT_EQ(Text(Control(main_, pelmora::kIdDeleteButton)), L"Delete ");
+  RECT client{};
+  GetClientRect(main_, &client);
+  EXPECT_EQ(client.right, 287);
+  EXPECT_EQ(client.bottom, 195);
+  EXPECT_TRUE(GetWindowLongW(main_, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  Screenshot(L"main-window");
+}
+
+TEST_F(PelmoraSession, FollowsAnAdditionalContactAndBack) {
+  ASSERT_TRUE(sim_->Command("select-additional " + kCarl));
+  ASSERT_TRUE(WaitForContact(L"Carl Cole"));
+  EXPECT_EQ(Shown(), (Rows{{L"Personal", L"Twitter"}}));
+  ASSERT_TRUE(SelectAccount(kBruno, L"Bruno B\u00f6hm"));
+  EXPECT_EQ(Shown(), (Rows{{L"Company", L"Website"}}));
+}
+
+TEST_F(PelmoraSession, AccountNumberWithApostrophesIsQueriedSafely) {
+  ASSERT_TRUE(SelectAccount(kOneill, L"Orla O'Neill"));
+  EXPECT_EQ(Shown(), (Rows{{L"Company", L"Website"}}));
+}
+
+TEST_F(PelmoraSession, ContactWithoutLinksShowsOneEmptyRow) {
+  ASSERT_TRUE(SelectAccount(kDora, L"Dora Dias"));
+  EXPECT_EQ(Shown(), (Rows{{L"", L""}}));
+  EXPECT_TRUE(WaitUntil([] { return !Enabled(pelmora::kIdGoToButton); }, kUiMs));
+  EXPECT_FALSE(Enabled(pelmora::kIdEditButton));
+  EXPECT_FALSE(Enabled(pelmora::kIdDeleteButton));
+  EXPECT_TRUE(Enabled(pelmora::kIdAddButton));
+}
+
+TEST_F(PelmoraSession, GoToDoubleClickAndKeyPressOpenTheStoredAddress) {
+  ASSERT_TRUE(SelectAccount(kAlice, L"Alice Archer"));
+  ASSERT_TRUE(WaitUntil([] { return Enabled(pelmora::kIdGoToButton); }, kUiMs));
+  Click(Control(main_, pelmora::kIdGoToButton));  // current row: LinkedIn
+  e2e::ClickRow(Grid(), 0, true);                 // Facebook
+  ASSERT_TRUE(WaitUntil([] { return e2e::ListViewSelected(Grid()) == 0; }, kUiMs));
+  e2e::ClickRow(Grid(), 1, false);
+  ASSERT_TRUE(WaitUntil([] { return e2e::ListViewSelected(Grid()) == 1; }, kUiMs));
+  e2e::TypeChar(Grid(), L' ');  // Website
+  // Each open starts the recorder: a new Wine process.
+  ASSERT_TRUE(WaitUntil([] { return OpenedUrls().size() >= 3; }, 3 * kStartMs, 500))
+      << OpenedUrls().size();
+  auto urls = OpenedUrls();
+  std::sort(urls.begin(), urls.end());
+  EXPECT_EQ(urls,
+            (std::vector<std::string>{"http://facebook.example/alpha", "http://www.alpha.example",
+                                      "https://www.linkedin.example/in/alice-archer"}));
+}
+
+TEST_F(PelmoraSession, AddWritesALinkTiedToTheContact) {
+  ASSERT_TRUE(SelectAccount(kBruno, L"Bruno B\u00f6hm"));
+  HWND editor = OpenEditor(pelmora::kIdAddButton);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(Text(editor), L"Add New Website");
+  EXPECT_EQ(Text(Control(editor, pelmora::kIdOkButton)), L"Add");
+  EXPECT_EQ(Text(Control(editor, pelmora::kIdDescription)), L"");
+  e2e::SetText(Control(editor, pelmora::kIdDescription), L"YouTube");
+  e2e::SetText(Control(editor, pelmora::kIdSiteType), L"Personal");
+  const std::wstring longAddress =
+      L"www.video.example/channel/bruno-boehm-official-cooking-and-travel-videos-2026-xx";
+  e2e::SetText(Control(editor, pelmora::kIdWebsite), longAddress);
+  Screenshot(L"editor-dialog");
+  Click(Control(editor, pelmora::kIdOkButton));
+  ASSERT_TRUE(WaitUntil([] { return Shown().size() == 2; }, kUiMs));
+  EXPECT_EQ(Shown(), (Rows{{L"Company", L"Website"}, {L"Personal", L"YouTube"}}));
+  EXPECT_TRUE(sim_->HasEvent("execute WriteDetail 1"));
+  // The stored address is the 35 + 40 characters kept in the two fields.
+  e2e::ClickRow(Grid(), 1, false);
+  ASSERT_TRUE(WaitUntil([] { return e2e::ListViewSelected(Grid()) == 1; }, kUiMs));
+  ASSERT_TRUE(WaitUntil([] { return Enabled(pelmora::kIdEditButton); }, kUiMs));
+  editor = OpenEditor(pelmora::kIdEditButton);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(Text(Control(editor, pelmora::kIdWebsite)), (L"http://" + longAddress).substr(0, 75));
+  Click(Control(editor, pelmora::kIdCancelButton));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(editor); }, kUiMs));
+}
+
+TEST_F(PelmoraSession, EditChangesTheRecordTheDialogShowedEvenIfGoldMineMoves) {
+  ASSERT_TRUE(SelectAccount(kBruno, L"Bruno B\u00f6hm"));
+  e2e::ClickRow(Grid(), 0, false);
+  ASSERT_TRUE(WaitUntil([] { return e2e::ListViewSelected(Grid()) == 0; }, kUiMs));
+  ASSERT_TRUE(WaitUntil([] { return Enabled(pelmora::kIdEditButton); }, kUiMs));
+  HWND editor = OpenEditor(pelmora::kIdEditButton);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(Text(editor), L"Edit Website");
+  EXPECT_EQ(Text(Control(editor, pelmora::kIdOkButton)), L"OK");
+  EXPECT_EQ(Text(Control(editor, pelmora::kIdDescription)), L"Website");
+  EXPECT_EQ(Text(Control(editor, pelmora::kIdSiteType)), L"Company");
+  EXPECT_EQ(Text(Control(editor, pelmora::kIdWebsite)), L"http://www.beta.example");
+  // GoldMine moves on while the dialog is open; the list follows it.
+  ASSERT_TRUE(SelectAccount(kDora, L"Dora Dias"));
+  e2e::SetText(Control(editor, pelmora::kIdDescription), L"Pinterest");
+  Click(Control(editor, pelmora::kIdOkButton));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(editor); }, kUiMs));
+  EXPECT_TRUE(WaitUntil([] { return Shown() == Rows{{L"", L""}}; }, kUiMs)) << "Dora got a link";
+  ASSERT_TRUE(SelectAccount(kBruno, L"Bruno B\u00f6hm"));
+  EXPECT_EQ(Shown(), (Rows{{L"Company", L"Pinterest"}, {L"Personal", L"YouTube"}}));
+}
+
+TEST_F(PelmoraSession, CancelWritesNothingAndDeleteRemovesTheLink) {
+  ASSERT_TRUE(SelectAccount(kBruno, L"Bruno B\u00f6hm"));
+  ASSERT_TRUE(WaitUntil([] { return Enabled(pelmora::kIdDeleteButton); }, kUiMs));
+  HWND editor = OpenEditor(pelmora::kIdDeleteButton);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(Text(editor), L"Delete Website");
+  Click(Control(editor, pelmora::kIdCancelButton));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(editor); }, kUiMs));
+  Sleep(1500);
+  EXPECT_EQ(Shown().size(), 2u);
+  editor = OpenEditor(pelmora::kIdDeleteButton);  // current row: YouTube
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(Text(Control(editor, pelmora::kIdOkButton)), L"Delete");
+  Click(Control(editor, pelmora::kIdOkButton));
+  ASSERT_TRUE(WaitUntil([] { return Shown().size() == 1; }, kUiMs));
+  EXPECT_EQ(Shown(), (Rows{{L"Company", L"Pinterest"}}));
+  bool deleted = false;
+  for (const auto& e : sim_->Events()) deleted |= e.rfind("delete ", 0) == 0;
+  EXPECT_TRUE(deleted);
+}
+
+TEST_F(PelmoraSession, MinimiseAndTrayClicksHideAndShow) {
+  PostMessageW(main_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  ASSERT_TRUE(WaitUntil([] { return !IsWindowVisible(main_); }, kUiMs));
+  EXPECT_FALSE(IsIconic(main_));
+  // The list keeps following GoldMine while hidden.
+  ASSERT_TRUE(SelectAccount(kAlice, L"Alice Archer"));
+  PostMessageW(main_, pelmora::kTrayMessage, 0, WM_LBUTTONDOWN);
+  ASSERT_TRUE(WaitUntil([] { return IsWindowVisible(main_) != FALSE; }, kUiMs));
+  RECT r{};
+  GetWindowRect(main_, &r);
+  PostMessageW(main_, pelmora::kTrayMessage, 0, WM_MOUSEMOVE);
+  PostMessageW(main_, pelmora::kTrayMessage, 0, WM_RBUTTONDOWN);
+  ASSERT_TRUE(WaitUntil([] { return !IsWindowVisible(main_); }, kUiMs));
+  PostMessageW(main_, pelmora::kTrayMessage, 0, WM_LBUTTONDOWN);
+  ASSERT_TRUE(WaitUntil([] { return IsWindowVisible(main_) != FALSE; }, kUiMs));
+  RECT again{};
+  GetWindowRect(main_, &again);
+  EXPECT_EQ(again.left, r.left);
+  EXPECT_EQ(again.top, r.top);
+}
+
+TEST_F(PelmoraSession, AboutBoxShowsItsEighteenLines) {
+  Click(Control(main_, pelmora::kIdInfoButton));
+  HWND about = e2e::WaitForTopLevel(pelmora::kAboutWindowClass, L"Info", pelmora_->Id(), kUiMs);
+  ASSERT_NE(about, nullptr);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(about) != FALSE; }, kUiMs));
+  const std::wstring text = Text(Control(about, pelmora::kIdMemo));
+  EXPECT_EQ(std::count(text.begin(), text.end(), L'\n'), 17);
+  EXPECT_EQ(text.rfind(L"Pelmora is a free utility for GoldMine provided by \r\n", 0), 0u);
+  EXPECT_NE(text.find(L"\r\nVersion 1.1 \r\n"), std::wstring::npos);
+  EXPECT_EQ(Text(Control(about, pelmora::kIdHomePageButton)), L"Go To Quillon Services Website");
+  EXPECT_FALSE(IsWindowEnabled(main_));
+  Screenshot(L"about-box");
+  Click(Control(about, pelmora::kIdCloseButton));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(about); }, kUiMs));
+  EXPECT_TRUE(IsWindowEnabled(main_));
+}
+
+TEST_F(PelmoraSession, GoldMineThatStopsAnsweringEmptiesTheListOnce) {
+  ASSERT_TRUE(SelectAccount(kAlice, L"Alice Archer"));
+  ASSERT_TRUE(sim_->Command("stop"));
+  EXPECT_TRUE(WaitForContact(L""));
+  EXPECT_TRUE(Shown().empty());
+  ASSERT_TRUE(sim_->Command("resume"));
+  EXPECT_TRUE(WaitForContact(L"Alice Archer"));
+}
+
+TEST_F(PelmoraSession, ClosingLogsOutAndEndsTheProgram) {
+  PostMessageW(main_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(pelmora_->Wait(kUiMs), 0u);
+  EXPECT_TRUE(sim_->HasEvent("logout"));
+}
+
+}  // namespace
