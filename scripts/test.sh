@@ -3,10 +3,14 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
-bash "$root/scripts/build.sh" all
 source "$root/scripts/wine-env.sh"
+# A new Wine prefix takes minutes; make it while the code builds.
+(pelmora_wine_prefix) > "$root/build-prefix.log" 2>&1 &
+prefix_job=$!
+bash "$root/scripts/build.sh" all
+wait "$prefix_job" || { cat "$root/build-prefix.log"; exit 1; }
+rm -f "$root/build-prefix.log"
 pelmora_display
-pelmora_wine_prefix
 wineserver -p
 cleanup() {
   wineserver -k 2>/dev/null || true
@@ -14,6 +18,6 @@ cleanup() {
 }
 trap cleanup EXIT
 status=0
-ctest --test-dir "$root/build/native" -j "$(nproc)" --output-on-failure --timeout 600 || status=1
-ctest --test-dir "$root/build/win" -j "$(nproc)" --output-on-failure --timeout 600 || status=1
+ctest --test-dir "$root/build/native" -j "$(nproc)" --output-on-failure --timeout 900 || status=1
+ctest --test-dir "$root/build/win" -j "$(nproc)" --output-on-failure --timeout 2400 || status=1
 exit $status
