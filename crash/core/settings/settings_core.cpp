@@ -135,6 +135,10 @@ std::u16string SettingsCore::GetText(const char* name) {
   return Expand(name, Read(name, ValueKind::String).text);
 }
 
+std::u16string SettingsCore::GetUnexpandedText(const char* name) {
+  return Read(name, ValueKind::String).text;
+}
+
 std::string SettingsCore::GetAnsi(const char* name) {
   return env_.Platform().CodePage().Narrow(GetText(name));
 }

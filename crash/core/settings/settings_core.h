@@ -37,6 +37,8 @@ class SettingsCore {
   // Placeholders expanded (FrozenMsg excepted).
   std::u16string GetText(const char* name);
   std::string GetAnsi(const char* name);
+  // As stored, placeholders left in.
+  std::u16string GetUnexpandedText(const char* name);
   void SetBool(const char* name, bool value);
   void SetInt(const char* name, std::int32_t value);
   void SetText(const char* name, std::u16string_view value);

@@ -1,0 +1,104 @@
+// ostrel-settings: builds the reporter's settings resource from its readable
+// source, and lists the settings a PE file carries.
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "crash/core/settings/property_stream.h"
+#include "tools/settings/pe_resources.h"
+#include "tools/settings/settings_dump.h"
+#include "tools/settings/settings_source.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: ostrel-settings compile <source> <out.bin> [<out.rc>]\n"
+    "       ostrel-settings dump [--show-passwords] <pe-file>\n"
+    "       ostrel-settings dump-stream [--show-passwords] <stream-file>\n";
+
+bool ReadFile(const std::string& path, std::vector<std::uint8_t>& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), {});
+  return !in.bad();
+}
+
+bool WriteFile(const std::string& path, const void* data, std::size_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return static_cast<bool>(out);
+}
+
+int Compile(const std::string& source, const std::string& bin, const std::string& rc) {
+  std::vector<std::uint8_t> text;
+  if (!ReadFile(source, text)) {
+    std::cerr << "ostrel-settings: cannot read " << source << "\n";
+    return 1;
+  }
+  std::vector<std::uint8_t> stream;
+  try {
+    stream = ostrel::WritePropertyStream(ostrel::ParseSettingsSource(
+        std::string_view(reinterpret_cast<const char*>(text.data()), text.size())));
+  } catch (const std::exception& e) {
+    std::cerr << source << ": " << e.what() << "\n";
+    return 1;
+  }
+  if (!WriteFile(bin, stream.data(), stream.size())) {
+    std::cerr << "ostrel-settings: cannot write " << bin << "\n";
+    return 1;
+  }
+  if (!rc.empty()) {
+    // windres reads the stream from the file next to the script.
+    std::string name = bin.substr(bin.find_last_of("/\\") + 1);
+    const std::string script = "TOSTREL RCDATA \"" + name + "\"\n";
+    if (!WriteFile(rc, script.data(), script.size())) {
+      std::cerr << "ostrel-settings: cannot write " << rc << "\n";
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int Dump(const std::string& path, bool peFile, bool showPasswords) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadFile(path, bytes)) {
+    std::cerr << "ostrel-settings: cannot read " << path << "\n";
+    return 1;
+  }
+  std::optional<std::vector<std::uint8_t>> stream;
+  if (peFile) {
+    try {
+      if (auto r = ostrel::FindPeResource(bytes, ostrel::kRtRcdata, u"TOSTREL"))
+        stream = std::move(r->data);
+    } catch (const std::exception& e) {
+      std::cerr << path << ": " << e.what() << "\n";
+      return 1;
+    }
+  } else {
+    stream = std::move(bytes);
+  }
+  std::span<const std::uint8_t> view;
+  if (stream) view = *stream;
+  const auto result = ostrel::DumpSettings(stream ? &view : nullptr, {showPasswords});
+  std::cout << result.text;
+  return result.resourceUsable ? 0 : 3;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() >= 3 && args.size() <= 4 && args[0] == "compile")
+    return Compile(args[1], args[2], args.size() == 4 ? args[3] : "");
+  if (!args.empty() && (args[0] == "dump" || args[0] == "dump-stream")) {
+    const bool show = args.size() == 3 && args[1] == "--show-passwords";
+    if (args.size() == 2 || show) return Dump(args.back(), args[0] == "dump", show);
+  }
+  std::cerr << kUsage;
+  return 2;
+}
