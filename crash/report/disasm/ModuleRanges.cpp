@@ -1,0 +1,52 @@
+#include "ModuleRanges.h"
+
+namespace ostrel {
+namespace {
+
+bool U32(const IMemoryReader& r, uint32_t at, uint32_t& v) { return r.Read(at, &v, 4); }
+
+}  // namespace
+
+bool ModuleRangesAt(const IMemoryReader& reader, uint32_t address, TModuleRanges& out) {
+  TRegionInfo region;
+  if (!reader.Query(address, region) || !region.allocationBase) return false;
+  uint32_t base = region.allocationBase;
+  uint16_t mz = 0;
+  uint32_t pe = 0, sig = 0;
+  if (!reader.Read(base, &mz, 2) || mz != 0x5A4D || !U32(reader, base + 0x3C, pe) || pe > 0x1000 ||
+      !U32(reader, base + pe, sig) || sig != 0x4550)
+    return false;
+  uint32_t opt = base + pe + 24;
+  uint16_t sections = 0, optSize = 0;
+  uint32_t sizeOfCode = 0, sizeInit = 0, sizeUninit = 0, baseOfCode = 0, baseOfData = 0,
+           sizeOfImage = 0;
+  if (!reader.Read(base + pe + 6, &sections, 2) || !reader.Read(base + pe + 20, &optSize, 2) ||
+      !U32(reader, opt + 4, sizeOfCode) || !U32(reader, opt + 8, sizeInit) ||
+      !U32(reader, opt + 12, sizeUninit) || !U32(reader, opt + 20, baseOfCode) ||
+      !U32(reader, opt + 24, baseOfData) || !U32(reader, opt + 56, sizeOfImage))
+    return false;
+  out = {};
+  out.base = base;
+  out.size = sizeOfImage;
+  // First section a code section: its range, extended by a second code section.
+  uint32_t table = opt + optSize;
+  uint32_t chars = 0, va = 0, vsize = 0;
+  bool firstIsCode = sections > 0 && U32(reader, table + 36, chars) && (chars & 0x20) &&
+                     U32(reader, table + 12, va) && U32(reader, table + 8, vsize);
+  if (firstIsCode) {
+    out.codeBegin = base + va;
+    out.codeEnd = base + va + vsize;
+    uint32_t chars2 = 0, va2 = 0, vsize2 = 0;
+    if (sections > 1 && U32(reader, table + 40 + 36, chars2) && (chars2 & 0x20) &&
+        U32(reader, table + 40 + 12, va2) && U32(reader, table + 40 + 8, vsize2))
+      out.codeEnd = base + va2 + vsize2;
+  } else {
+    out.codeBegin = base + baseOfCode;
+    out.codeEnd = out.codeBegin + sizeOfCode;
+  }
+  out.dataBegin = base + baseOfData;
+  out.dataEnd = out.dataBegin + sizeInit + sizeUninit;
+  return true;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,20 @@
+// A loaded module's image, code and data ranges, read from its headers through the reader.
+#pragma once
+
+#include <cstdint>
+
+#include "MemoryReader.h"
+
+namespace ostrel {
+
+struct TModuleRanges {
+  uint32_t base = 0;
+  uint32_t size = 0;  // SizeOfImage
+  uint32_t codeBegin = 0, codeEnd = 0;
+  uint32_t dataBegin = 0, dataEnd = 0;
+};
+
+// The module whose image holds address; false when the allocation has no image headers.
+bool ModuleRangesAt(const IMemoryReader& reader, uint32_t address, TModuleRanges& out);
+
+}  // namespace ostrel
