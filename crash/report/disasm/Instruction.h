@@ -48,6 +48,7 @@ enum class TOperandKind : uint8_t {
   AL,
   CL,
   DX,
+  AX,
   eAX,
   One,
   ES,

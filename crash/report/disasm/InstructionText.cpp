@@ -85,6 +85,7 @@ int SizeOf(const TInstruction& in, K k) {
     case K::Gw:
     case K::Mw:
     case K::DX:
+    case K::AX:
       return 2;
     case K::Ews:
       return reg ? (in.opSize ? 2 : 4) : 2;
@@ -292,6 +293,8 @@ std::string OperandText(const TInstruction& in, K k, bool firstImm, uint32_t& ta
       return "cl";
     case K::DX:
       return "dx";
+    case K::AX:
+      return "ax";
     case K::eAX:
       return RegisterName(vsize, 0);
     case K::One:

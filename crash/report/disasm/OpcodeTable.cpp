@@ -302,6 +302,10 @@ void BuildTwoByte(TOpcodeTables& t) {
   Set(o[0x0F], "", K::Pq, K::Qq, K::None, kFlag3DNow);
   Sse(t, 0x10, "movups", "movupd", "movsd", "movss", K::Vx, K::Wx);
   Sse(t, 0x11, "movups", "movupd", "movsd", "movss", K::Wx, K::Vx);
+  Set(t.sse[0x10][2], "movsd", K::Vx, K::Wq);
+  Set(t.sse[0x10][3], "movss", K::Vx, K::Wd);
+  Set(t.sse[0x11][2], "movsd", K::Wq, K::Vx);
+  Set(t.sse[0x11][3], "movss", K::Wd, K::Vx);
   Sse(t, 0x12, "movlps", "movlpd", "movddup", "movsldup", K::Vx, K::Wq);
   Set(t.sse[0x12][1], "movlpd", K::Vx, K::Mq);
   Set(t.sse[0x12][3], "movsldup", K::Vx, K::Wx);
@@ -597,7 +601,7 @@ void BuildX87(TOpcodeTables& t) {
   rows(5, 4, "ucom", K::STi, K::None);
   rows(5, 5, "ucomp", K::STi, K::None);
   one(6, 0x19, "compp");
-  Set(t.x87Reg[7][0x20], "nstsw", K::None, K::None, K::None, 0, kEax);
+  Set(t.x87Reg[7][0x20], "nstsw", K::AX, K::None, K::None, 0, kEax);
   rows(7, 5, "ucomip", K::ST0, K::STi);
   rows(7, 6, "comip", K::ST0, K::STi);
 }
