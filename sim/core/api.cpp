@@ -132,13 +132,11 @@ int SimApi::DsQuery(std::string_view sql, std::string_view field_delimiter,
   return AddQuery(std::move(result->rows), field_delimiter, record_delimiter);
 }
 
-int SimApi::DsRange(std::string_view table, std::string_view tag, std::string_view low,
-                    std::string_view high, std::string_view fields,
+int SimApi::DsRange(int table, std::string_view low, std::string_view high, std::string_view fields,
                     std::string_view field_delimiter, std::string_view record_delimiter) {
-  if (!logged_in_) return 0;
-  auto cursor = TableCursor::Open(db_, table);
-  auto column = OrderColumn(table, tag);
-  if (!cursor || !column) return 0;
+  auto* cursor = Table(table);
+  if (!logged_in_ || cursor == nullptr || cursor->OrderColumnName().empty()) return 0;
+  const std::string* column = &cursor->OrderColumnName();
   // Column names go into the SQL text: only real ones pass.
   auto known = db_.Columns(cursor->Table());
   std::string list;

@@ -52,11 +52,10 @@ class SimApi {
 
   int DsQuery(std::string_view sql, std::string_view field_delimiter,
               std::string_view record_delimiter);
-  // Rows of table between low and high (empty: open end) of the order tag;
-  // fields is a comma-separated column list, empty for all columns.
-  int DsRange(std::string_view table, std::string_view tag, std::string_view low,
-              std::string_view high, std::string_view fields, std::string_view field_delimiter,
-              std::string_view record_delimiter);
+  // Rows of an opened table between low and high (empty: open end) of its
+  // order; fields is a comma-separated column list, empty for all columns.
+  int DsRange(int table, std::string_view low, std::string_view high, std::string_view fields,
+              std::string_view field_delimiter, std::string_view record_delimiter);
   ResultCursor* Query(int query);
   int DsClose(int query);
 

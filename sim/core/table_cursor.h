@@ -20,6 +20,7 @@ class TableCursor {
 
   const std::string& Table() const { return table_; }
   bool SetOrder(std::string_view tag);
+  const std::string& OrderColumnName() const { return order_column_; }
   bool Top();
   // Exact (case-blind) match on the order column; found makes it current.
   bool Seek(std::string_view key);

@@ -151,14 +151,17 @@ TEST_F(ApiTest, WriteDetailAndDeleteThroughTheEntryPoints) {
 TEST_F(ApiTest, RangeReadsAnOrderedSliceOfCheckedColumns) {
   SimApi api = MakeApi();
   ASSERT_EQ(Login(api), kLoggedIn);
-  int q = api.DsRange("contsupp", "cnsrecid", "W2", "W4", "recid, title", "\x01", "\x02");
+  int t = api.DbOpen("contsupp");
+  EXPECT_EQ(api.DsRange(t, "", "", "", "\x01", "\x02"), 0);  // no order yet
+  ASSERT_TRUE(api.Table(t)->SetOrder("cnsrecid"));
+  int q = api.DsRange(t, "W2", "W4", "recid, title", "\x01", "\x02");
   ASSERT_GT(q, 0);
   auto batches = FetchAll(api, q);
   ASSERT_EQ(batches.size(), 1u);
   EXPECT_EQ(batches[0],
             "1\x01<W2>\x01<LinkedIn >\x01\x02<W3>\x01<Twitter>\x01\x02<W4>\x01<Orphan>\x01\x02");
-  EXPECT_EQ(api.DsRange("contsupp", "cnsrecid", "", "", "recid; drop table x", "\x01", "\x02"), 0);
-  EXPECT_EQ(api.DsRange("contsupp", "nosuch", "", "", "", "\x01", "\x02"), 0);
+  EXPECT_EQ(api.DsRange(t, "", "", "recid; drop table x", "\x01", "\x02"), 0);
+  EXPECT_EQ(api.DsRange(t + 100, "", "", "", "\x01", "\x02"), 0);
 }
 
 }  // namespace
