@@ -1,0 +1,31 @@
+// Text helpers shared by the symbol readers: UTF-8/UTF-16 conversion and
+// comparisons that ignore ASCII case, as unit and file names need.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ostrel {
+
+std::u16string Utf8ToUtf16(std::string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
+std::u16string AsciiToUtf16(std::string_view text);
+
+char16_t FoldCase(char16_t c);
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
+bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix);
+bool EndsWithNoCase(std::u16string_view text, std::u16string_view suffix);
+
+// The unit of a source file: ".cpp" and ".h" are the extensions our toolchain
+// gives program and unit sources.
+std::u16string StripSourceExtension(std::u16string_view unit);
+
+// File name without folder, and without extension.
+std::u16string_view FileNamePart(std::u16string_view path);
+std::u16string_view WithoutExtension(std::u16string_view path);
+
+std::u16string DecimalText(std::int64_t value);
+std::string HexText(std::uint32_t value, int digits);
+
+}  // namespace ostrel
