@@ -114,12 +114,15 @@ std::vector<std::uint8_t> GreyPngBytes(BitmapPixels& pixels) {
   }
 }
 
+bool GreyImageNeeded(int format, std::size_t colourLength) {
+  const std::size_t limit = SizeLimitOf(format);
+  return format == 1 || colourLength == 0 || (limit != 0 && colourLength > limit);
+}
+
 std::vector<std::uint8_t> PngBytesForFormat(BitmapPixels& pixels, int format) {
   std::vector<std::uint8_t> colour;
   if (format != 1) colour = ColourPngBytes(pixels);
-  const std::size_t limit = SizeLimitOf(format);
-  const bool needGrey = format == 1 || colour.empty() || (limit != 0 && colour.size() > limit);
-  if (!needGrey) return colour;
+  if (!GreyImageNeeded(format, colour.size())) return colour;
   std::vector<std::uint8_t> grey = GreyPngBytes(pixels);
   if (colour.empty()) return grey;
   // Of two equal lengths the colour image wins.

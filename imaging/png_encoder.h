@@ -29,6 +29,10 @@ void ConvertToGrey(BitmapPixels& pixels);
 // 4-bit PNG with the 16 grey levels; turns the pixels grey first.
 std::vector<std::uint8_t> GreyPngBytes(BitmapPixels& pixels);
 
+// Whether the grey image must be made, given the colour image's length (0
+// when it failed or was not made).
+bool GreyImageNeeded(int format, std::size_t colourLength);
+
 // Format 1: grey only; 2 to 5: colour, or grey when that is strictly shorter
 // and the colour image is longer than 51200, 102400, 204800 or 307200 bytes;
 // any other: colour. Grey also stands in when the colour image failed.
