@@ -343,12 +343,13 @@ bool InImage(const TModuleRanges& m, uint32_t v) {
 std::string TargetName(const IMemoryReader& reader, const TDisasmSymbols* symbols,
                        uint32_t target) {
   std::string name = NameOfFunction(symbols, target);
-  if (!name.empty()) return name;
-  TInstruction thunk = DecodeInstruction(reader, target, nullptr, nullptr);
-  if (thunk.valid && thunk.isJump && thunk.target &&
-      (thunk.opcode == 0xE9 || thunk.opcode == 0xEB || thunk.opcode == 0xFF)) {
-    target = thunk.target;
-    name = NameOfFunction(symbols, target);
+  if (name.empty()) {
+    TInstruction thunk = DecodeInstruction(reader, target, nullptr, nullptr);
+    if (thunk.valid && thunk.isJump && thunk.target &&
+        (thunk.opcode == 0xE9 || thunk.opcode == 0xEB || thunk.opcode == 0xFF)) {
+      target = thunk.target;
+      name = NameOfFunction(symbols, target);
+    }
   }
   if (name.empty()) return name;
   if (symbols && symbols->foreignModuleAt && name.find('(') == std::string::npos) {
