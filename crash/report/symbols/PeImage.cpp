@@ -169,8 +169,8 @@ bool Matches(const TResourceId& have, const TResourceId& want) {
 
 }  // namespace
 
-std::span<const std::uint8_t> TPeImage::FindResource(const TResourceId& type,
-                                                     const TResourceId& name) const {
+std::span<const std::uint8_t> TPeImage::FindResourceData(const TResourceId& type,
+                                                         const TResourceId& name) const {
   const TPeDirectory dir = directory(kResourceDirectory);
   if (dir.rva == 0 || dir.size == 0) return {};
   const std::span<const std::uint8_t> rsrc = At(dir.rva, dir.size);

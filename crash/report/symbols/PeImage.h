@@ -73,8 +73,8 @@ class TPeImage {
   std::optional<std::string> StringAt(std::uint32_t rva, std::uint32_t maxLength = 4096) const;
 
   // Data of the first resource of that type and name (any language).
-  std::span<const std::uint8_t> FindResource(const TResourceId& type,
-                                             const TResourceId& name) const;
+  std::span<const std::uint8_t> FindResourceData(const TResourceId& type,
+                                                 const TResourceId& name) const;
 
   struct TExportName {
     std::string name;           // empty when exported by ordinal only

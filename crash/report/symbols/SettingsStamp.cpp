@@ -118,12 +118,13 @@ std::vector<std::uint8_t> SetMinDebugInfo(std::span<const std::uint8_t> stream,
   std::vector<Property> props;
   std::size_t endByte = 0;
   if (!Walk(stream, props, endByte) || value.size() > 255) return {};
-  std::vector<std::uint8_t> record;
-  record.push_back(static_cast<std::uint8_t>(kKey.size()));
-  record.insert(record.end(), kKey.begin(), kKey.end());
-  record.push_back(6);
-  record.push_back(static_cast<std::uint8_t>(value.size()));
-  record.insert(record.end(), value.begin(), value.end());
+  // name length, name, type 6 (8-bit text), text length, text
+  std::string record;
+  record += static_cast<char>(kKey.size());
+  record += kKey;
+  record += static_cast<char>(6);
+  record += static_cast<char>(value.size());
+  record += value;
   std::size_t cutBegin = endByte, cutEnd = endByte;
   for (const Property& p : props) {
     if (p.name == kKey) {

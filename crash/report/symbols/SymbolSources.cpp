@@ -20,11 +20,11 @@ bool ReadResource(TMapFile& symbols, ISymbolEnvironment& env) {
   if (mapped.empty()) return false;
   const TPeImage image(mapped, true);
   if (!image.valid()) return false;
-  const auto container = image.FindResource({0, kSymbolResourceType}, {0, kSymbolResourceName});
+  const auto container = image.FindResourceData({0, kSymbolResourceType}, {0, kSymbolResourceName});
   if (container.empty()) return false;
   TContainerContext context;
   context.minDebugInfo = [&image]() -> std::optional<std::string> {
-    return FindMinDebugInfo(image.FindResource({kRcData, {}}, {0, u"TOSTREL"}));
+    return FindMinDebugInfo(image.FindResourceData({kRcData, {}}, {0, u"TOSTREL"}));
   };
   context.readOstrelFile = [&env](TMapFile& m) { return ReadOstrelFile(m, env); };
   return ReadContainer(symbols, container, &context);
