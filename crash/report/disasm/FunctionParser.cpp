@@ -275,9 +275,11 @@ bool TParser::Run() {
       lo_ = m.base;
       hi_ = m.base + m.size;
     }
-  } else {
+  }
+  // Headers that do not cover the entry point: the region of the entry point.
+  if (entry < lo_ || entry >= hi_ || !hi_) {
     lo_ = region.start;
-    hi_ = region.end;
+    hi_ = region.end ? region.end : 0xFFFFFFFFu;
   }
   OpenArea(entry, 0, {});
   bool valid = true;
@@ -338,6 +340,12 @@ bool TParser::Run() {
     }
   }
   if (!valid) {
+    info_.errorAddress = entry;
+    info_.errorNumber = kInvalidCodeError;
+    info_.errorText = "Invalid code!";
+    return false;
+  }
+  if (areas_.empty()) {
     info_.errorAddress = entry;
     info_.errorNumber = kInvalidCodeError;
     info_.errorText = "Invalid code!";
