@@ -63,20 +63,12 @@ std::vector<std::string> ReadSimEvents(const std::wstring& gold_dir) {
 }
 
 std::wstring QuoteArgument(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
+  if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
   std::wstring out = L"\"";
-  size_t backslashes = 0;
   for (wchar_t c : arg) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    // Backslashes before a quote are doubled, and the quote escaped.
-    out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
     out += c;
+    if (c == L'"') out += c;
   }
-  out.append(backslashes * 2, L'\\');
   return out + L"\"";
 }
 

@@ -38,7 +38,8 @@ std::optional<SimProcess> StartSim(const std::wstring& exe, const std::vector<st
 // Returns true when it quit by itself.
 bool StopSim(SimProcess& sim, DWORD timeout_ms);
 
-// A command-line argument quoted for CommandLineToArgvW.
+// A command-line argument quoted for gmw.exe: in quotes when it holds
+// blanks or quotes (doubled) or is empty; backslashes stay as they are.
 std::wstring QuoteArgument(const std::wstring& arg);
 
 }  // namespace pelmora::sim

@@ -2,6 +2,34 @@
 
 namespace pelmora::sim {
 
+std::vector<std::string> SplitCommandLine(std::string_view line) {
+  std::vector<std::string> args;
+  std::string current;
+  bool quoted = false;
+  bool have = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (c == '"') {
+      if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+        current += '"';
+        ++i;
+      } else {
+        quoted = !quoted;
+      }
+      have = true;
+    } else if (!quoted && (c == ' ' || c == '\t')) {
+      if (have) args.push_back(std::move(current));
+      current.clear();
+      have = false;
+    } else {
+      current += c;
+      have = true;
+    }
+  }
+  if (have) args.push_back(std::move(current));
+  return args;
+}
+
 std::optional<GmwOptions> ParseGmwOptions(const std::vector<std::string>& args,
                                           std::string* error) {
   GmwOptions options;

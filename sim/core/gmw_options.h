@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pelmora::sim {
@@ -18,6 +19,12 @@ struct GmwOptions {
   std::optional<std::string> commondir;
   std::optional<std::string> credentials;
 };
+
+// Splits gmw.exe's command line (program name included). Blanks separate
+// arguments outside quotes; a quote starts or ends quoting, and two quotes
+// inside quotes stand for one. Backslashes are plain characters, so a
+// quoted folder may end in one: "C:\data\" is C:\data\.
+std::vector<std::string> SplitCommandLine(std::string_view line);
 
 // args excludes the program name. Returns nothing and sets error on bad use.
 std::optional<GmwOptions> ParseGmwOptions(const std::vector<std::string>& args, std::string* error);

@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <random>
@@ -38,11 +37,8 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  int argc = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(WideToUtf8(argv[i]));
-  LocalFree(argv);
+  std::vector<std::string> args = SplitCommandLine(WideToUtf8(GetCommandLineW()));
+  if (!args.empty()) args.erase(args.begin());
 
   std::string error;
   auto options = ParseGmwOptions(args, &error);

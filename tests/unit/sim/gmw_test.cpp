@@ -39,6 +39,16 @@ TEST(GmwOptions, ParsesEveryOptionAndRejectsBadUse) {
   }
 }
 
+TEST(GmwOptions, CommandLineKeepsBackslashesAndQuotedBlanks) {
+  EXPECT_EQ(SplitCommandLine(R"("C:\bin\gmw.exe" --data "C:\run dir\" --seed Z:\s.sql)"),
+            (std::vector<std::string>{"C:\\bin\\gmw.exe", "--data", "C:\\run dir\\", "--seed",
+                                      "Z:\\s.sql"}));
+  EXPECT_EQ(SplitCommandLine(R"(gmw --sysinfo "" --credentials "say ""hi""")"),
+            (std::vector<std::string>{"gmw", "--sysinfo", "", "--credentials", "say \"hi\""}));
+  EXPECT_EQ(SplitCommandLine("  a\tb  "), (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(SplitCommandLine("").empty());
+}
+
 TEST(ControlCommand, ParsesTheFiveCommands) {
   using Kind = ControlCommand::Kind;
   auto select = ParseControlCommand("select O'B ACC 1");

@@ -60,15 +60,16 @@ class SimEnvironment : public ::testing::Environment {
     g_sim = new Sim;
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    g_sim->data = std::wstring(temp) + L"gm-sim-wine-" + std::to_wstring(GetCurrentProcessId());
+    g_sim->data = std::wstring(temp) + L"gm sim wine-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(g_sim->data.c_str(), nullptr);
     std::wstring seed = g_sim->data + L"-seed.sql";
     HANDLE file = CreateFileW(seed.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     WriteFile(file, kSeed, static_cast<DWORD>(std::strlen(kSeed)), &written, nullptr);
     CloseHandle(file);
-    auto started = StartSim(GoldMineBin() + L"gmw.exe", {L"--data", g_sim->data, L"--seed", seed},
-                            180000, &g_sim->error);
+    auto started =
+        StartSim(GoldMineBin() + L"gmw.exe", {L"--data", g_sim->data + L"\\", L"--seed", seed},
+                 180000, &g_sim->error);
     if (started) g_sim->process = *started;
   }
   void TearDown() override {
