@@ -72,6 +72,12 @@ std::vector<TCoffFunction> ReadCoffFunctions(const TPeImage& file) {
 
 std::string WithoutSignature(const std::string& demangled) {
   std::string s = demangled;
+  // " [clone .isra.0]" and the like: a copy of the same function.
+  while (!s.empty() && s.back() == ']') {
+    const auto open = s.rfind(" [clone ");
+    if (open == std::string::npos) break;
+    s.resize(open);
+  }
   // Qualifiers after the parameter list.
   for (bool again = true; again;) {
     again = false;

@@ -54,12 +54,17 @@ inline std::vector<std::uint8_t> MappedImage(const std::vector<TResourceEntry>& 
   const std::size_t sec = opt + 0xE0;
   const char text[] = ".text", res[] = ".rsrc";
   std::copy(text, text + 5, b.begin() + static_cast<std::ptrdiff_t>(sec));
+  // Raw data at the same offsets, so the bytes also serve as the file.
   Put32(b, sec + 8, kCodeSize);
   Put32(b, sec + 12, kCodeRva);
+  Put32(b, sec + 16, kCodeSize);
+  Put32(b, sec + 20, kCodeRva);
   Put32(b, sec + 36, 0x60000020);
   std::copy(res, res + 5, b.begin() + static_cast<std::ptrdiff_t>(sec + 40));
   Put32(b, sec + 48, rsrcSize);
   Put32(b, sec + 52, kResourceRva);
+  Put32(b, sec + 56, imageSize - kResourceRva);
+  Put32(b, sec + 60, kResourceRva);
   Put32(b, sec + 76, 0x40000040);
   std::copy(rsrc.begin(), rsrc.end(), b.begin() + kResourceRva);
   return b;

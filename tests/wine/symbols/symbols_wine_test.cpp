@@ -184,7 +184,7 @@ TEST_F(SymbolFallback, MinimalDataNeedsTheLooseFileWithItsStamp) {
   EXPECT_EQ(Narrow(DescribeAddress(match + AlphaRva()).functionName), "ProbeAlpha");
 
   const std::uintptr_t wrong = Load(PutBuilt(L"minimal_wrong.exe", L"symbols_wine_min.exe"));
-  PutBuilt(L"minimal_wrong.ostrel", L"symbols_wine_tests.ostrel");  // another stamp
+  Put(L"minimal_wrong.ostrel", LooseFile());  // named, but another stamp
   ASSERT_NE(wrong, 0u);
   const auto symbols = SymbolsForModule(wrong + AlphaRva());
   ASSERT_TRUE(symbols->valid);
