@@ -65,7 +65,11 @@ std::string Address(uint32_t v) {
 }
 
 std::string Signed(int32_t v) {
-  if (v < 0) return "-" + ValueText(uint32_t(0) - uint32_t(v));
+  if (v < 0) {
+    std::string s(1, '-');
+    s += ValueText(uint32_t(0) - uint32_t(v));
+    return s;
+  }
   return ValueText(uint32_t(v));
 }
 
@@ -209,17 +213,23 @@ std::string MemoryText(const TInstruction& in, K k) {
       if (!inner.empty()) inner += "+";
       inner += kReg32[index];
       int scale = 1 << (in.sib >> 6);
-      if (scale > 1) inner += "*" + std::to_string(scale);
+      if (scale > 1) {
+        inner += '*';
+        inner += char('0' + scale);
+      }
     }
   }
   if (inner.empty())
     return s + "[" + Address(in.addrSize ? uint16_t(in.disp) : uint32_t(in.disp)) + "]";
   if (in.dispSize) {
     int32_t d = in.disp;
-    if (d < 0)
-      inner += "-" + ValueText(uint32_t(0) - uint32_t(d));
-    else if (d > 0)
-      inner += "+" + ValueText(uint32_t(d));
+    if (d < 0) {
+      inner += '-';
+      inner += ValueText(uint32_t(0) - uint32_t(d));
+    } else if (d > 0) {
+      inner += '+';
+      inner += ValueText(uint32_t(d));
+    }
   }
   return s + "[" + inner + "]";
 }
@@ -268,8 +278,13 @@ std::string OperandText(const TInstruction& in, K k, bool firstImm, uint32_t& ta
       uint32_t mag = d < 0 ? uint32_t(0) - uint32_t(d) : uint32_t(d);
       return sign + ValueText(mag) + " (" + Address(target) + ")";
     }
-    case K::Ap:
-      return "$" + Hex(in.imm2) + ":" + Address(in.imm);
+    case K::Ap: {
+      std::string far(1, '$');
+      far += Hex(in.imm2);
+      far += ':';
+      far += Address(in.imm);
+      return far;
+    }
     case K::M:
     case K::Mb:
     case K::Mw:
@@ -400,7 +415,9 @@ std::string Comment(const IMemoryReader& reader, const TInstruction& in,
 
 std::string ValueText(uint32_t value) {
   if (value <= 9) return std::to_string(value);
-  return "$" + Hex(value);
+  std::string s(1, '$');
+  s += Hex(value);
+  return s;
 }
 
 std::string Hex8(uint32_t value) {

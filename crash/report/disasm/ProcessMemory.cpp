@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstring>
 #include <mutex>
 
 namespace ostrel {
@@ -39,17 +40,17 @@ TMemoryClass QueryClass(uint32_t address, uint32_t length) {
   return ClassOf(mbi);
 }
 
-// A copy that reports failure instead of faulting.
-bool SafeCopy(uint32_t address, void* dst, uint32_t length) {
-  SIZE_T done = 0;
-  return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<void*>(uintptr_t(address)), dst,
-                           length, &done) &&
-         done == length;
+void Copy(uint32_t address, void* dst, uint32_t length) {
+  std::memcpy(dst, reinterpret_cast<const void*>(uintptr_t(address)), length);
 }
 
 bool CopyExecuteOnly(uint32_t address, void* dst, uint32_t length) {
+  // The system's probe reads the pages inside its own exception guard.
   if (!g_guardedCopyAbandoned.load()) {
-    if (SafeCopy(address, dst, length)) return true;
+    if (!IsBadReadPtr(reinterpret_cast<const void*>(uintptr_t(address)), length)) {
+      Copy(address, dst, length);
+      return true;
+    }
     g_guardedCopyAbandoned.store(true);
   }
   static std::mutex protectLock;  // one protection change at a time
@@ -57,10 +58,10 @@ bool CopyExecuteOnly(uint32_t address, void* dst, uint32_t length) {
   void* at = reinterpret_cast<void*>(uintptr_t(address));
   DWORD old = 0;
   if (!VirtualProtect(at, length, PAGE_EXECUTE_READ, &old)) return false;
-  bool ok = SafeCopy(address, dst, length);
+  Copy(address, dst, length);
   DWORD ignored = 0;
   VirtualProtect(at, length, old, &ignored);
-  return ok;
+  return true;
 }
 
 TDisasmSymbols& Installed() {
@@ -77,7 +78,8 @@ bool GuardedRead(uint32_t address, void* dst, uint32_t length, const TDATryRead*
       snapshot ? ClassifyRange(*snapshot, address, length) : QueryClass(address, length);
   switch (cls) {
     case kReadable:
-      return SafeCopy(address, dst, length);
+      Copy(address, dst, length);
+      return true;
     case kExecuteOnly:
       return CopyExecuteOnly(address, dst, length);
     default:

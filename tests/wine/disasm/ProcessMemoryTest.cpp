@@ -7,6 +7,7 @@
 #include "Decoder.h"
 #include "InstructionText.h"
 #include "Listing.h"
+#include "ModuleRanges.h"
 #include "ProcessMemory.h"
 
 namespace ostrel {
@@ -101,13 +102,15 @@ TEST(DisasmProcess, SnapshotClassesAndGuardedReads) {
 }
 
 TEST(DisasmProcess, ModuleRangesOfTheProgramItself) {
-  // A function of this program lies inside its image: the parse uses its code range.
+  // The program's own code lies in the code range its headers give.
   TProcessMemoryReader reader;
-  TRegionInfo info;
-  uint32_t self = Addr(reinterpret_cast<const void*>(&GetModuleHandleW));
-  ASSERT_TRUE(reader.Query(Addr(GetModuleHandleW(nullptr)), info));
-  EXPECT_EQ(info.allocationBase, Addr(GetModuleHandleW(nullptr)));
-  (void)self;
+  uint32_t code = Addr(reinterpret_cast<const void*>(&PageWith));
+  TModuleRanges m;
+  ASSERT_TRUE(ModuleRangesAt(reader, code, m));
+  EXPECT_EQ(m.base, Addr(GetModuleHandleW(nullptr)));
+  EXPECT_GE(code, m.codeBegin);
+  EXPECT_LT(code, m.codeEnd);
+  EXPECT_GT(m.size, m.codeEnd - m.base - 1);
 }
 
 }  // namespace
