@@ -122,12 +122,11 @@ std::string ReadableName(const std::string& symbol, bool fromCoff) {
     // 32-bit Windows names carry a leading "_" (C, C++) or "@" (fastcall) and
     // "@bytes" for stdcall.
     if (!name.empty() && (name[0] == '_' || name[0] == '@')) name.erase(0, 1);
-    if (name.rfind("_Z", 0) != 0) {
-      const auto at = name.rfind('@');
-      if (at != std::string::npos && at > 0 &&
-          name.find_first_not_of("0123456789", at + 1) == std::string::npos && at + 1 < name.size())
-        name.resize(at);
-    }
+    // "@bytes" of stdcall, after C and C++ names alike.
+    const auto at = name.rfind('@');
+    if (at != std::string::npos && at > 0 && at + 1 < name.size() &&
+        name.find_first_not_of("0123456789", at + 1) == std::string::npos)
+      name.resize(at);
   }
   if (name.rfind("_Z", 0) == 0) {
     const std::string demangled = Demangle(name);

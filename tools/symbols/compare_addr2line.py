@@ -91,10 +91,36 @@ def plain_function(name):
     return name.replace('::', '.')
 
 
+def demangle_all(names, cxxfilt):
+    """addr2line leaves some linkage names mangled (without their "_")."""
+    mangled = sorted({n for n in names if re.match(r'_?Z[NZ0-9]', n)})
+    if not mangled:
+        return {}
+    text = run([cxxfilt], '\n'.join('_' + n.lstrip('_') for n in mangled) + '\n')
+    return dict(zip(mangled, text.splitlines()))
+
+
+def function_key(name):
+    """Class and function name without template arguments: the two forms
+    name the same function but spell templates and lambdas differently."""
+    name = plain_function(name)
+    out, depth = [], 0
+    for c in name:
+        if c in '<(':
+            depth += 1
+        elif c in '>)' and depth > 0:
+            depth -= 1
+        elif depth == 0:
+            out.append(c)
+    parts = [p for p in ''.join(out).split('.') if p]
+    return '.'.join(parts[-2:])
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--tool', required=True)
     ap.add_argument('--addr2line', default='i686-w64-mingw32-addr2line')
+    ap.add_argument('--cxxfilt', default='c++filt')
     ap.add_argument('--program', required=True, help='program with attached symbols')
     ap.add_argument('--debug', required=True, help='the same program with its DWARF')
     ap.add_argument('--count', type=int, default=2000)
@@ -112,6 +138,7 @@ def main():
             f = row.split('\t')
             ours[int(f[0], 16)] = (f[2], f[3], int(f[4]))
 
+    demangled = demangle_all([f[-1][0] for f in theirs.values() if f], args.cxxfilt)
     compared = same_line = same_unit = same_function = 0
     mismatches = []
     for a in addresses:
@@ -121,16 +148,18 @@ def main():
         location = frames[0][1].split(' (discriminator')[0]
         path, _, line_text = location.rpartition(':')
         line = int(line_text) if line_text.isdigit() else 0
-        outer = plain_function(frames[-1][0])
+        outer = plain_function(demangled.get(frames[-1][0], frames[-1][0])) if demangled else plain_function(frames[-1][0])
         unit, function, our_line = ours[a]
         compared += 1
         ok_line = our_line == line
         ok_unit = unit == unit_of(path)
         # addr2line names a member by its bare name when the definition lies
         # outside the class, and -C drops a leading "_" from C names.
-        ok_function = (frames[-1][0] == '??' or function == outer or
-                       ('.' not in outer and function.endswith('.' + outer)) or
-                       function == '_' + outer)
+        theirs_name = demangled.get(frames[-1][0], frames[-1][0])
+        mine, other = function_key(function), function_key(theirs_name)
+        last = mine.split('.')[-1].lstrip('_')
+        ok_function = (frames[-1][0] == '??' or mine == other or
+                       ('.' not in other and last == other.lstrip('_')))
         same_line += ok_line
         same_unit += ok_unit
         same_function += ok_function

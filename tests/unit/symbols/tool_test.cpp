@@ -14,6 +14,7 @@ TEST(SymbolTool, ReadableNamesDropParametersReturnTypesAndDecoration) {
   EXPECT_EQ(ReadableName("_main", true), "main");
   EXPECT_EQ(ReadableName("_WinMain@16", true), "WinMain");
   EXPECT_EQ(ReadableName("@fastcall@8", true), "fastcall");
+  EXPECT_EQ(ReadableName("__ZN6ostrel6OnLineEPv@8", true), "ostrel::OnLine");
   EXPECT_EQ(ReadableName("_ZN1A4workEv", false), "A::work");
   // Template function: the demangled form starts with its return type.
   EXPECT_EQ(ReadableName("_Z3maxIiET_S0_S0_", false), "max<int>");
