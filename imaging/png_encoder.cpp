@@ -3,6 +3,7 @@
 #include "imaging/png_writer.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace ostrel {
@@ -45,19 +46,28 @@ void MapToPalette(const BitmapPixels& pixels, const Palette256& palette,
   std::vector<std::int16_t> cache(32768, -1);
   const std::size_t line = static_cast<std::size_t>(pixels.width) + 1;
   imageData.resize(line * pixels.height);
+  std::uint32_t lastColour = 0xFFFFFFFF;  // no pixel has this value
+  std::uint8_t lastEntry = 0;
   for (int y = 0; y < pixels.height; ++y) {
     const std::uint8_t* p = pixels.RowFromTop(y);
     std::uint8_t* out = imageData.data() + line * y;
     *out++ = 0;  // filter type none
     for (int x = 0; x < pixels.width; ++x, p += 4) {
-      const int key = (p[2] >> 3) | (p[1] >> 3) << 5 | (p[0] >> 3) << 10;
-      std::int16_t entry = cache[key];
-      if (entry < 0) {
-        // The first pixel of a cell decides for the whole cell.
-        entry = static_cast<std::int16_t>(NearestEntry(p[2], p[1], p[0], palette));
-        cache[key] = entry;
+      std::uint32_t colour;
+      std::memcpy(&colour, p, 4);  // blue, green, red, unused on a little-endian machine
+      colour &= 0xFFFFFF;
+      if (colour != lastColour) {  // runs of one colour skip the lookup
+        lastColour = colour;
+        const int key = (p[2] >> 3) | (p[1] >> 3) << 5 | (p[0] >> 3) << 10;
+        std::int16_t entry = cache[key];
+        if (entry < 0) {
+          // The first pixel of a cell decides for the whole cell.
+          entry = static_cast<std::int16_t>(NearestEntry(p[2], p[1], p[0], palette));
+          cache[key] = entry;
+        }
+        lastEntry = static_cast<std::uint8_t>(entry);
       }
-      *out++ = static_cast<std::uint8_t>(entry);
+      *out++ = lastEntry;
     }
   }
 }

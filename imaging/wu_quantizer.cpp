@@ -1,5 +1,6 @@
 #include "imaging/wu_quantizer.h"
 
+#include <cstring>
 #include <memory>
 
 namespace ostrel {
@@ -75,15 +76,32 @@ class Quantizer {
     auto m2 = std::make_unique<std::int64_t[]>(kCells);
     const std::uint8_t* p = pixels.bits;
     const std::size_t count = static_cast<std::size_t>(pixels.width) * pixels.height;
-    for (std::size_t i = 0; i < count; ++i, p += 4) {
-      const int b = p[0], g = p[1], r = p[2];
+    // Screens are mostly runs of one colour: count a run, then add it at once.
+    std::uint32_t runColour = 0;
+    std::int64_t run = 0;
+    auto addRun = [&] {
+      if (run == 0) return;
+      const int b = runColour & 0xFF, g = (runColour >> 8) & 0xFF, r = (runColour >> 16) & 0xFF;
       const int cell = Index((r >> 3) + 1, (g >> 3) + 1, (b >> 3) + 1);
-      m_.wt[cell] += 1;
-      m_.mr[cell] += r;
-      m_.mg[cell] += g;
-      m_.mb[cell] += b;
-      m2[cell] += r * r + g * g + b * b;
+      m_.wt[cell] += run;
+      m_.mr[cell] += r * run;
+      m_.mg[cell] += g * run;
+      m_.mb[cell] += b * run;
+      m2[cell] += (r * r + g * g + b * b) * run;
+    };
+    for (std::size_t i = 0; i < count; ++i, p += 4) {
+      std::uint32_t colour;
+      std::memcpy(&colour, p, 4);  // blue, green, red, unused on a little-endian machine
+      colour &= 0xFFFFFF;
+      if (colour == runColour) {
+        ++run;
+        continue;
+      }
+      addRun();
+      runColour = colour;
+      run = 1;
     }
+    addRun();
     for (int i = 0; i < kCells; ++i) m_.m2[i] = static_cast<double>(m2[i]);
   }
 
