@@ -21,12 +21,16 @@ __declspec(dllexport) void* PluginRegistryBlock() {
   return block;
 }
 
-__declspec(dllexport) int PluginAutoDelayOf(HMODULE module) {
-  return SettingsForModule(reinterpret_cast<ModuleHandle>(module))->AutoDelay();
+__declspec(dllexport) int PluginLimitDisAsmOf(HMODULE module) {
+  return SettingsForModule(reinterpret_cast<ModuleHandle>(module))->LimitDisAsm();
 }
 
-__declspec(dllexport) void PluginSetAutoDelayOf(HMODULE module, int value) {
-  SettingsForModule(reinterpret_cast<ModuleHandle>(module))->SetAutoDelay(value);
+__declspec(dllexport) void PluginSetLimitDisAsmOf(HMODULE module, int value) {
+  SettingsForModule(reinterpret_cast<ModuleHandle>(module))->SetLimitDisAsm(value);
+}
+
+__declspec(dllexport) int PluginAutoDelayOf(HMODULE module) {
+  return SettingsForModule(reinterpret_cast<ModuleHandle>(module))->AutoDelay();
 }
 
 __declspec(dllexport) int PluginGlobalAutoDelay() { return GlobalSettings()->AutoDelay(); }

@@ -36,7 +36,7 @@ class SettingsInProcess : public ::testing::Test {
   }
   static void TearDownTestSuite() {
     Fn<PluginFn>("PluginShutdown")();
-    FreeLibrary(plugin_);
+    // The library stays loaded until the process ends.
     delete global_;
     ShutdownGlobalSettings();
   }
@@ -135,24 +135,32 @@ TEST_F(SettingsInProcess, LibraryKeepsItsOwnSettingsAndFallsBackToNothingElse) {
 
 TEST_F(SettingsInProcess, ModuleSetterReachesEveryCopyExceptionSetterNone) {
   auto& g = *global_;
-  const int before = g->AutoDelay();
-  auto delayOf = Fn<DelayOfFn>("PluginAutoDelayOf");
+  auto limitOf = Fn<DelayOfFn>("PluginLimitDisAsmOf");
   HMODULE exe = GetModuleHandleW(nullptr);
-  EXPECT_EQ(delayOf(exe), before);
+  EXPECT_EQ(g->LimitDisAsm(), 5);
+  EXPECT_EQ(limitOf(exe), 5);
 
   auto ex = TExceptionSettings::Create(ProcessSettings(), g, {u"EAbort", u"stop"});
-  ex->SetAutoDelay(5);
-  EXPECT_EQ(ex->AutoDelay(), 5);
-  EXPECT_EQ(g->AutoDelay(), before);
-  EXPECT_EQ(delayOf(exe), before);
+  ex->SetLimitDisAsm(9);
+  EXPECT_EQ(ex->LimitDisAsm(), 9);
+  EXPECT_EQ(g->LimitDisAsm(), 5);
+  EXPECT_EQ(limitOf(exe), 5);
 
-  g->SetAutoDelay(77);
-  EXPECT_EQ(delayOf(exe), 77);
-  Fn<SetDelayOfFn>("PluginSetAutoDelayOf")(exe, 78);
-  EXPECT_EQ(g->AutoDelay(), 78);
-  EXPECT_EQ(ex->AutoDelay(), 5);
+  g->SetLimitDisAsm(7);
+  EXPECT_EQ(limitOf(exe), 7);
+  Fn<SetDelayOfFn>("PluginSetLimitDisAsmOf")(exe, 8);
+  EXPECT_EQ(g->LimitDisAsm(), 8);
+  EXPECT_EQ(ex->LimitDisAsm(), 9);
   g->ReparseSettings();
-  EXPECT_EQ(delayOf(exe), 60);
+  EXPECT_EQ(limitOf(exe), 5);
+}
+
+TEST_F(SettingsInProcess, KeyTheProgramLeavesOutComesFromEachCopysGlobalSettings) {
+  HMODULE exe = GetModuleHandleW(nullptr);
+  // The program's copy: its GlobalSettings is the program, so the default.
+  EXPECT_EQ((*global_)->AutoDelay(), 60);
+  // The library's copy falls back to its own GlobalSettings, the library.
+  EXPECT_EQ(Fn<DelayOfFn>("PluginAutoDelayOf")(exe), 33);
 }
 
 TEST_F(SettingsInProcess, PlaceholdersFromTheSystem) {
