@@ -52,6 +52,7 @@ bool SimWindow::Create(HINSTANCE instance) {
   if (!accounts_.empty()) MakeCurrent(0, -1, true);
   ShowStatus();
   ShowWindow(hwnd_, SW_SHOWNORMAL);
+  SetFocus(tree_);  // the current record shows highlighted, as in GoldMine
   UpdateWindow(hwnd_);
   return true;
 }
