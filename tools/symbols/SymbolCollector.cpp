@@ -116,6 +116,25 @@ std::string WithoutSignature(const std::string& demangled) {
   return s;
 }
 
+std::string CollapseTemplates(const std::string& name) {
+  std::string out;
+  int depth = 0;
+  for (const char c : name) {
+    const bool afterOperator = out.ends_with("operator") || out.ends_with("operator<") ||
+                               out.ends_with("operator>") || out.ends_with("operator-");
+    if (depth == 0 && afterOperator && (c == '<' || c == '>' || c == '=')) {
+      out.push_back(c);
+    } else if (c == '<') {
+      if (depth++ == 0) out += "<...>";
+    } else if (c == '>' && depth > 0) {
+      --depth;
+    } else if (depth == 0) {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
 std::string ReadableName(const std::string& symbol, bool fromCoff) {
   std::string name = symbol;
   if (fromCoff) {
@@ -128,11 +147,20 @@ std::string ReadableName(const std::string& symbol, bool fromCoff) {
         name.find_first_not_of("0123456789", at + 1) == std::string::npos)
       name.resize(at);
   }
-  if (name.rfind("_Z", 0) == 0) {
-    const std::string demangled = Demangle(name);
-    if (!demangled.empty()) return WithoutSignature(demangled);
+  if (name.rfind("_Z", 0) != 0) {
+    // GCC's local copies of a C function: "f.part.0", "f.constprop.0.isra.0".
+    for (const char* suffix : {".part.", ".isra.", ".constprop.", ".cold", ".lto_priv."}) {
+      const auto at = name.find(suffix);
+      if (at != std::string::npos && at > 0) name.resize(at);
+    }
+    return name;
   }
-  return name;
+  const std::string demangled = Demangle(name);
+  if (demangled.empty()) return name;
+  // A name too long for the container keeps its scopes and function but not
+  // its template arguments.
+  std::string readable = WithoutSignature(demangled);
+  return readable.size() > 255 ? CollapseTemplates(readable) : readable;
 }
 
 bool CollectSymbols(const TPeImage& file, TSymbolSource& out, std::string& error) {

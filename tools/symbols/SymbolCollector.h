@@ -28,6 +28,9 @@ std::string ReadableName(const std::string& symbol, bool fromCoff);
 // return type from a demangled name.
 std::string WithoutSignature(const std::string& demangled);
 
+// Template argument lists written as "<...>" ("operator<" and the like kept).
+std::string CollapseTemplates(const std::string& name);
+
 // Everything the container of this file will hold; false with a message.
 bool CollectSymbols(const TPeImage& file, TSymbolSource& out, std::string& error);
 

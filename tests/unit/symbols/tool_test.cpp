@@ -21,7 +21,18 @@ TEST(SymbolTool, ReadableNamesDropParametersReturnTypesAndDecoration) {
   EXPECT_EQ(ReadableName("_ZNK1AclEi", false), "A::operator()");
   EXPECT_EQ(ReadableName("_ZN1AcviEv", false), "A::operator int");
   EXPECT_EQ(ReadableName("not_mangled", false), "not_mangled");
+  EXPECT_EQ(ReadableName("_rvOK.constprop.0.isra.0", true), "rvOK");
   EXPECT_EQ(tools::WithoutSignature("Load(std::vector<int> const&) [clone .isra.0]"), "Load");
+  EXPECT_EQ(tools::CollapseTemplates("std::map<int, std::vector<int> >::operator<<"),
+            "std::map<...>::operator<<");
+  EXPECT_EQ(tools::CollapseTemplates("A<B>::operator-><C>"), "A<...>::operator-><...>");
+  // Too long for the container: the function keeps its name, not its arguments.
+  const std::string longName =
+      "_ZNSt8_Rb_treeIiSt4pairIKiSt6vectorIS2_IS2_IS2_IiSaIiEESaIS3_EESaIS4_EESaIS5_EEESt10_"
+      "Select1stIS7_ESt4lessIiESaIS7_EE24_M_get_insert_unique_posERS1_";
+  const std::string readable = ReadableName(longName, false);
+  EXPECT_EQ(readable.size() > 255 ? "" : readable.substr(readable.rfind("::")),
+            "::_M_get_insert_unique_pos");
 }
 
 TEST(SymbolTool, EditKeepsSectionsAndResourcesAndAddsOneLast) {
