@@ -16,6 +16,7 @@ mkdir -p "$corpus"
 { printf '\x00'; cat "$build/pelmora.bin"; } >"$corpus/seed-pelmora"
 printf '\x00TPF0\x07TOstrel\x06Ostrel\x01A\x02\xfe\x01B\x03\x00\x80\x01C\x04\x01\x02\x03\x04\x01D\x06\x02hi\x01E\x07\x02\xc3\xa9\x01F\x08\x01G\x09\x01H\x0c\x01\x00\x00\x00x\x01I\x12\x01\x00\x00\x00\xac\x20\x01J\x14\x01\x00\x00\x00y\x00' >"$corpus/seed-types"
 "$build/bin/settings_fuzzer" -max_total_time="$seconds" -max_len=8192 -print_final_stats=1 \
+  -artifact_prefix="$build/" \
   "$corpus" 2>&1 | tee "$build/last-run.log" | grep -E "stat::number_of_executed_units|Done|ERROR|SUMMARY" || true
 if grep -q "ERROR:" "$build/last-run.log"; then
   echo "fuzz-settings: the fuzzer found a failure (see $build/last-run.log)" >&2

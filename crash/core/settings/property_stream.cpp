@@ -202,6 +202,18 @@ bool IsAscii(std::u16string_view s) {
   return true;
 }
 
+bool HasLoneSurrogate(std::u16string_view s) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+        s[i + 1] <= 0xDFFF) {
+      ++i;
+    } else if (s[i] >= 0xD800 && s[i] <= 0xDFFF) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::uint8_t ChooseType(const StreamProperty& p) {
   using namespace stream_type;
   switch (p.kind) {
@@ -214,6 +226,8 @@ std::uint8_t ChooseType(const StreamProperty& p) {
     case ValueKind::String:
       if (!p.wide) return p.narrow.size() < 256 ? kString : kLString;
       if (IsAscii(p.text)) return p.text.size() < 256 ? kString : kLString;
+      // UTF-8 cannot carry unpaired surrogates.
+      if (HasLoneSurrogate(p.text)) return kWString;
       return Utf16ToUtf8(p.text).size() < 256 ? kUtf8 : kUtf8LString;
   }
   return 0;

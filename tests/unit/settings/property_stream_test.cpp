@@ -124,6 +124,14 @@ TEST(PropertyStream, WriterRoundTripsAndPicksCompactTypes) {
   EXPECT_EQ(p.properties[6].narrow.size(), 300u);
 }
 
+TEST(PropertyStream, WriterKeepsUnpairedSurrogatesInUtf16) {
+  const std::u16string odd = {u'a', char16_t(0xD800), u'b'};
+  const ParsedStream p = ParsePropertyStream(WritePropertyStream({MakeTextProperty("X", odd)}));
+  ASSERT_EQ(p.properties.size(), 1u);
+  EXPECT_EQ(p.properties[0].typeByte, stream_type::kWString);
+  EXPECT_EQ(p.properties[0].text, odd);
+}
+
 TEST(PropertyStream, WriterRefusesWhatTheFormatCannotHold) {
   auto wrongType = MakeIntProperty("X", 1000);
   wrongType.typeByte = stream_type::kInt8;
