@@ -39,11 +39,15 @@ std::vector<TSection>& Corpus() {
       std::vector<TCodeSection> sections;
       uint32_t base = 0;
       if (!PeCodeSections(file, sections, base)) continue;
+      // Indirect transfers read their pointers from the image as the loader lays it out.
+      TMemoryImage mapped;
+      std::string error;
+      if (!MapPeImage(file, base, mapped, error)) continue;
       for (auto& s : sections) {
         TSection t;
         t.address = base + s.rva;
         t.bytes = std::move(s.bytes);
-        t.image.Add(t.address, t.bytes);
+        t.image = mapped;
         out.push_back(std::move(t));
       }
     }

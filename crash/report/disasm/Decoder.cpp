@@ -11,8 +11,11 @@ using K = TOperandKind;
 
 constexpr int kMaxLength = 15;
 
+const TOpcodeTables& kTables = OpcodeTables();
+
 // Reads up to 15 bytes; returns how many could be read from the start.
-int Fetch(const IMemoryReader& reader, uint32_t address, const TDATryRead* snapshot, uint8_t* buf) {
+int FetchCopy(const IMemoryReader& reader, uint32_t address, const TDATryRead* snapshot,
+              uint8_t* buf) {
   uint32_t room = 0xFFFFFFFFu - address + 1;
   int want = room < kMaxLength && room != 0 ? int(room) : kMaxLength;
   if (GuardedRead(reader, address, buf, want, snapshot)) return want;
@@ -21,23 +24,20 @@ int Fetch(const IMemoryReader& reader, uint32_t address, const TDATryRead* snaps
   return n;
 }
 
-bool IsMemoryOnly(K k) {
-  switch (k) {
-    case K::M:
-    case K::Mb:
-    case K::Mw:
-    case K::Md:
-    case K::Mq:
-    case K::Mt:
-    case K::Mo:
-    case K::Mp:
-      return true;
-    default:
-      return false;
+// Up to 15 bytes at address, read in place when the reader allows it; sets how many.
+const uint8_t* Fetch(const IMemoryReader& reader, uint32_t address, const TDATryRead* snapshot,
+                     uint8_t* buf, int& count) {
+  if (!snapshot) {
+    uint32_t available = 0;
+    const uint8_t* direct = reader.Direct(address, available);
+    if (direct && available >= kMaxLength) {
+      count = kMaxLength;
+      return direct;
+    }
   }
+  count = FetchCopy(reader, address, snapshot, buf);
+  return buf;
 }
-
-bool IsRegisterOnly(K k) { return k == K::Nq || k == K::Ux; }
 
 int ImmediateSize(K k, bool opSize) {
   switch (k) {
@@ -130,9 +130,10 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
                                const TDATryRead* snapshot, TRegisterState* regs) {
   TInstruction in;
   in.address = address;
-  uint8_t b[16];
-  const int avail = Fetch(reader, address, snapshot, b);
-  const TOpcodeTables& t = OpcodeTables();
+  uint8_t copy[16];
+  int avail = 0;
+  const uint8_t* b = Fetch(reader, address, snapshot, copy, avail);
+  const TOpcodeTables& t = kTables;
   int pos = 0;
   auto fail = [&]() {
     TInstruction bad;
@@ -220,6 +221,7 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
     if (e->op[0] == K::None && base->op[0] != K::None) {
       local = *e;
       for (int i = 0; i < 3; ++i) local.op[i] = base->op[i];
+      local.flags |= base->flags & (kFlagMemOnly | kFlagRegOnly | kFlagImm | kFlagCheckReg);
       e = &local;
     }
   } else if (e->flags & kFlagX87) {
@@ -228,12 +230,15 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
     in.x87 = 1;
   }
 
-  for (K k : e->op) {
-    if (k == K::None) continue;
-    if (mod == 3 && IsMemoryOnly(k)) return fail();
-    if (mod != 3 && IsRegisterOnly(k)) return fail();
-    if (k == K::Cd && (reg == 1 || reg > 4)) return fail();
-    if (k == K::Sw && (reg > 5 || (reg == 1 && in.opcode == 0x8E))) return fail();
+  if (needModrm) {
+    if ((e->flags & kFlagMemOnly) && mod == 3) return fail();
+    if ((e->flags & kFlagRegOnly) && mod != 3) return fail();
+    if (e->flags & kFlagCheckReg) {
+      for (K k : e->op) {
+        if (k == K::Cd && (reg == 1 || reg > 4)) return fail();
+        if (k == K::Sw && (reg > 5 || (reg == 1 && in.opcode == 0x8E))) return fail();
+      }
+    }
   }
 
   // Address part of the ModRM operand; control and debug register moves ignore mod.
@@ -281,6 +286,7 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
   // Immediates, moffs and far pointers.
   bool firstImm = true;
   for (K k : e->op) {
+    if (!(e->flags & kFlagImm)) break;
     if (k == K::Ob || k == K::Ov) {
       int size = in.addrSize ? 2 : 4;
       if (pos + size > avail) return fail();
@@ -320,6 +326,7 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
   in.length = uint8_t(pos);
   in.next = address + pos;
   in.mnemonic = e->name;
+  in.flags = e->flags;
   for (int i = 0; i < 3; ++i) in.op[i] = e->op[i];
   in.isCall = (e->flags & kFlagCall) != 0;
   in.isJump = (e->flags & kFlagJump) != 0;

@@ -107,7 +107,8 @@ struct TInstruction {
   uint32_t immAddress = 0;
   const char* mnemonic = nullptr;
   TOperandKind op[3] = {};
-  uint8_t x87 = 0;  // x87 register-form instruction (mnemonic already complete)
+  uint8_t x87 = 0;     // x87 instruction: the name lacks its leading "f"
+  uint32_t flags = 0;  // table flags of the entry
 };
 
 }  // namespace ostrel

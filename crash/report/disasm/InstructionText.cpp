@@ -1,10 +1,12 @@
 #include "InstructionText.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "Decoder.h"
 #include "ModuleRanges.h"
 #include "OpcodeTable.h"
+#include "TextBuffer.h"
 
 namespace ostrel {
 namespace {
@@ -15,62 +17,45 @@ const char* const kReg8[8] = {"al", "cl", "dl", "bl", "ah", "ch", "dh", "bh"};
 const char* const kReg16[8] = {"ax", "cx", "dx", "bx", "sp", "bp", "si", "di"};
 const char* const kReg32[8] = {"eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi"};
 const char* const kSeg[8] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
-const char* const kCond = "o|no|b|nb|z|nz|be|a|s|ns|p|np|l|ge|le|g";
 
-std::string Variant(const char* s, char sep, int index) {
-  std::string all(s);
-  size_t start = 0;
-  for (int i = 0; i < index; ++i) {
-    size_t next = all.find(sep, start);
-    if (next == std::string::npos) break;
-    start = next + 1;
+// Writes the mnemonic: "|" variants by operand size (address size for the ecx jumps), "/"
+// variants by the SSE prefix, "%cc" condition codes, P/S packed-scalar and single-double.
+void WriteMnemonic(TTextBuffer& out, const TInstruction& in) {
+  if (in.x87) out.Put('f');
+  const char* name = in.mnemonic ? in.mnemonic : "";
+  int bar = (in.opcode >= 0xE0 && in.opcode <= 0xE3) ? in.addrSize : in.opSize;
+  int slash = in.ssePrefix;
+  int barIndex = 0, slashIndex = 0;
+  bool hasBar = (in.flags & kFlagNameBar) != 0;
+  bool hasSlash = (in.flags & kFlagNameSlash) != 0;
+  for (const char* c = name; *c; ++c) {
+    if (*c == '|') {
+      ++barIndex;
+      continue;
+    }
+    if (*c == '/') {
+      ++slashIndex;
+      continue;
+    }
+    if ((hasBar && barIndex != bar) || (hasSlash && slashIndex != slash)) continue;
+    if (*c == '%' && c[1] == 'c' && c[2] == 'c') {
+      static const char* const kCodes[16] = {"o", "no", "b", "nb", "z", "nz", "be", "a",
+                                             "s", "ns", "p", "np", "l", "ge", "le", "g"};
+      out.Put(kCodes[in.opcode & 15]);
+      c += 2;
+    } else if (*c == 'P') {
+      out.Put(in.ssePrefix >= 2 ? 's' : 'p');
+    } else if (*c == 'S') {
+      out.Put((in.ssePrefix == 1 || in.ssePrefix == 2) ? 'd' : 's');
+    } else {
+      out.Put(*c);
+    }
   }
-  size_t end = all.find(sep, start);
-  return all.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-std::string Mnemonic(const TInstruction& in) {
-  std::string name = in.mnemonic ? in.mnemonic : "";
-  if (name.find('|') != std::string::npos) {
-    bool second = (in.opcode >= 0xE0 && in.opcode <= 0xE3) ? in.addrSize : in.opSize;
-    name = Variant(name.c_str(), '|', second ? 1 : 0);
-  }
-  if (name.find('/') != std::string::npos) name = Variant(name.c_str(), '/', in.ssePrefix);
-  size_t cc = name.find("%cc");
-  if (cc != std::string::npos)
-    name = name.substr(0, cc) + Variant(kCond, '|', in.opcode & 15) + name.substr(cc + 3);
-  std::string out;
-  for (char c : name) {
-    if (c == 'P')
-      out += (in.ssePrefix >= 2) ? 's' : 'p';
-    else if (c == 'S')
-      out += (in.ssePrefix == 1 || in.ssePrefix == 2) ? 'd' : 's';
-    else
-      out += c;
-  }
-  if (in.x87) out = "f" + out;
-  return out;
-}
-
-std::string Hex(uint32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%X", v);
-  return buf;
-}
-
-std::string Address(uint32_t v) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "$%08X", v);
-  return buf;
-}
-
-std::string Signed(int32_t v) {
-  if (v < 0) {
-    std::string s(1, '-');
-    s += ValueText(uint32_t(0) - uint32_t(v));
-    return s;
-  }
-  return ValueText(uint32_t(v));
+void WriteAddress(TTextBuffer& out, uint32_t v) {
+  out.Put('$');
+  out.Hex(v, 8, true);
 }
 
 // Operand size in bytes of a kind; 0 when it has none.
@@ -154,14 +139,7 @@ bool IsRegisterOperand(const TInstruction& in, K k) {
   }
 }
 
-std::string RegisterName(int size, int index) {
-  if (size == 1) return kReg8[index];
-  if (size == 2) return kReg16[index];
-  return kReg32[index];
-}
-
-std::string MemoryText(const TInstruction& in, K k) {
-  std::string s;
+void WriteMemory(TTextBuffer& out, const TInstruction& in, K k) {
   // Size unless another operand is a register of the same size.
   int size = SizeOf(in, k);
   bool implied = false;
@@ -171,22 +149,22 @@ std::string MemoryText(const TInstruction& in, K k) {
   if (size && !implied) {
     switch (size) {
       case 1:
-        s += "byte ptr ";
+        out.Put("byte ptr ");
         break;
       case 2:
-        s += "word ptr ";
+        out.Put("word ptr ");
         break;
       case 4:
-        s += "dword ptr ";
+        out.Put("dword ptr ");
         break;
       case 8:
-        s += "qword ptr ";
+        out.Put("qword ptr ");
         break;
       case 10:
-        s += "tbyte ptr ";
+        out.Put("tbyte ptr ");
         break;
       case 16:
-        s += "oword ptr ";
+        out.Put("oword ptr ");
         break;
     }
   }
@@ -197,94 +175,128 @@ std::string MemoryText(const TInstruction& in, K k) {
               : in.segment == 0x3E ? 3
               : in.segment == 0x64 ? 4
                                    : 5;
-    s += kSeg[seg];
-    s += ":";
+    out.Put(kSeg[seg]);
+    out.Put(':');
   }
-  if (k == K::Ob || k == K::Ov) return s + "[" + Address(uint32_t(in.disp)) + "]";
-  std::string inner;
-  if (in.addrSize) {
+  out.Put('[');
+  bool any = false;
+  if (k == K::Ob || k == K::Ov) {
+  } else if (in.addrSize) {
     static const char* const k16[8] = {"bx+si", "bx+di", "bp+si", "bp+di", "si", "di", "bp", "bx"};
     uint8_t mod = in.modrm >> 6, rm = in.modrm & 7;
-    if (!(mod == 0 && rm == 6)) inner = k16[rm];
+    if (!(mod == 0 && rm == 6)) {
+      out.Put(k16[rm]);
+      any = true;
+    }
   } else {
     int base = MemoryBase(in), index = MemoryIndex(in);
-    if (base >= 0) inner = kReg32[base];
+    if (base >= 0) {
+      out.Put(kReg32[base]);
+      any = true;
+    }
     if (index >= 0) {
-      if (!inner.empty()) inner += "+";
-      inner += kReg32[index];
+      if (any) out.Put('+');
+      out.Put(kReg32[index]);
       int scale = 1 << (in.sib >> 6);
       if (scale > 1) {
-        inner += '*';
-        inner += char('0' + scale);
+        out.Put('*');
+        out.Put(char('0' + scale));
       }
+      any = true;
     }
   }
-  if (inner.empty())
-    return s + "[" + Address(in.addrSize ? uint16_t(in.disp) : uint32_t(in.disp)) + "]";
-  if (in.dispSize) {
+  if (!any) {
+    WriteAddress(out, in.addrSize ? uint16_t(in.disp) : uint32_t(in.disp));
+  } else if (in.dispSize) {
     int32_t d = in.disp;
     if (d < 0) {
-      inner += '-';
-      inner += ValueText(uint32_t(0) - uint32_t(d));
+      out.Put('-');
+      out.Value(uint32_t(0) - uint32_t(d));
     } else if (d > 0) {
-      inner += '+';
-      inner += ValueText(uint32_t(d));
+      out.Put('+');
+      out.Value(uint32_t(d));
     }
   }
-  return s + "[" + inner + "]";
+  out.Put(']');
 }
 
-std::string OperandText(const TInstruction& in, K k, bool firstImm, uint32_t& target) {
+void WriteRegister(TTextBuffer& out, int size, int index) {
+  out.Put(size == 1 ? kReg8[index] : size == 2 ? kReg16[index] : kReg32[index]);
+}
+
+void WriteNumbered(TTextBuffer& out, const char* prefix, int number) {
+  out.Put(prefix);
+  out.Put(char('0' + number));
+}
+
+void WriteOperand(TTextBuffer& out, const TInstruction& in, K k, bool firstImm, uint32_t& target) {
   uint8_t mod = in.modrm >> 6, reg = (in.modrm >> 3) & 7, rm = in.modrm & 7;
   bool r = mod == 3;
   int vsize = in.opSize && in.ssePrefix == 0 ? 2 : 4;
   uint32_t immValue = firstImm ? in.imm : in.imm2;
   switch (k) {
     case K::Eb:
-      return r ? kReg8[rm] : MemoryText(in, k);
+      r ? out.Put(kReg8[rm]) : WriteMemory(out, in, k);
+      return;
     case K::Ew:
-      return r ? kReg16[rm] : MemoryText(in, k);
+      r ? out.Put(kReg16[rm]) : WriteMemory(out, in, k);
+      return;
     case K::Ev:
-      return r ? RegisterName(vsize, rm) : MemoryText(in, k);
-    case K::Ed:
-      return r ? kReg32[rm] : MemoryText(in, k);
     case K::Ews:
-      return r ? RegisterName(vsize, rm) : MemoryText(in, k);
+      r ? WriteRegister(out, vsize, rm) : WriteMemory(out, in, k);
+      return;
+    case K::Ed:
+      r ? out.Put(kReg32[rm]) : WriteMemory(out, in, k);
+      return;
     case K::Gb:
-      return kReg8[reg];
+      out.Put(kReg8[reg]);
+      return;
     case K::Gw:
-      return kReg16[reg];
+      out.Put(kReg16[reg]);
+      return;
     case K::Gv:
-      return RegisterName(vsize, reg);
+      WriteRegister(out, vsize, reg);
+      return;
     case K::Gd:
-      return kReg32[reg];
+      out.Put(kReg32[reg]);
+      return;
     case K::Rd:
-      return kReg32[rm];
+      out.Put(kReg32[rm]);
+      return;
     case K::Zb:
-      return kReg8[in.opcode & 7];
+      out.Put(kReg8[in.opcode & 7]);
+      return;
     case K::Zv:
-      return RegisterName(vsize, in.opcode & 7);
+      WriteRegister(out, vsize, in.opcode & 7);
+      return;
     case K::Ib:
     case K::Iw:
     case K::Iz:
-      return ValueText(immValue);
-    case K::Ibs:
-      return Signed(int32_t(immValue));
+      out.Value(immValue);
+      return;
+    case K::Ibs: {
+      int32_t v = int32_t(immValue);
+      if (v < 0) out.Put('-');
+      out.Value(v < 0 ? uint32_t(0) - uint32_t(v) : uint32_t(v));
+      return;
+    }
     case K::Jb:
     case K::Jz: {
       target = in.target ? in.target : in.next + in.imm;
       int32_t d = int32_t(in.imm);
-      std::string sign = d < 0 ? "-" : "+";
-      uint32_t mag = d < 0 ? uint32_t(0) - uint32_t(d) : uint32_t(d);
-      return sign + ValueText(mag) + " (" + Address(target) + ")";
+      out.Put(d < 0 ? '-' : '+');
+      out.Value(d < 0 ? uint32_t(0) - uint32_t(d) : uint32_t(d));
+      out.Put(" (");
+      WriteAddress(out, target);
+      out.Put(')');
+      return;
     }
-    case K::Ap: {
-      std::string far(1, '$');
-      far += Hex(in.imm2);
-      far += ':';
-      far += Address(in.imm);
-      return far;
-    }
+    case K::Ap:
+      out.Put('$');
+      out.Hex(in.imm2, 1, true);
+      out.Put(':');
+      WriteAddress(out, in.imm);
+      return;
     case K::M:
     case K::Mb:
     case K::Mw:
@@ -295,59 +307,83 @@ std::string OperandText(const TInstruction& in, K k, bool firstImm, uint32_t& ta
     case K::Mp:
     case K::Ob:
     case K::Ov:
-      return MemoryText(in, k);
+      WriteMemory(out, in, k);
+      return;
     case K::Sw:
-      return kSeg[reg];
+      out.Put(kSeg[reg]);
+      return;
     case K::Cd:
-      return "cr" + std::to_string(reg);
+      WriteNumbered(out, "cr", reg);
+      return;
     case K::Dd:
-      return "dr" + std::to_string(reg);
+      WriteNumbered(out, "dr", reg);
+      return;
     case K::AL:
-      return "al";
+      out.Put("al");
+      return;
     case K::CL:
-      return "cl";
+      out.Put("cl");
+      return;
     case K::DX:
-      return "dx";
+      out.Put("dx");
+      return;
     case K::AX:
-      return "ax";
+      out.Put("ax");
+      return;
     case K::eAX:
-      return RegisterName(vsize, 0);
+      WriteRegister(out, vsize, 0);
+      return;
     case K::One:
-      return "1";
+      out.Put('1');
+      return;
     case K::ES:
-      return "es";
+      out.Put("es");
+      return;
     case K::CS:
-      return "cs";
+      out.Put("cs");
+      return;
     case K::SS:
-      return "ss";
+      out.Put("ss");
+      return;
     case K::DS:
-      return "ds";
+      out.Put("ds");
+      return;
     case K::FS:
-      return "fs";
+      out.Put("fs");
+      return;
     case K::GS:
-      return "gs";
+      out.Put("gs");
+      return;
     case K::Pq:
-      return "mm" + std::to_string(reg);
+      WriteNumbered(out, "mm", reg);
+      return;
     case K::Qq:
-      return r ? "mm" + std::to_string(rm) : MemoryText(in, k);
+      r ? WriteNumbered(out, "mm", rm) : WriteMemory(out, in, k);
+      return;
     case K::Nq:
-      return "mm" + std::to_string(rm);
+      WriteNumbered(out, "mm", rm);
+      return;
     case K::Vx:
-      return "xmm" + std::to_string(reg);
+      WriteNumbered(out, "xmm", reg);
+      return;
     case K::Wx:
     case K::Wq:
     case K::Wd:
-      return r ? "xmm" + std::to_string(rm) : MemoryText(in, k);
+      r ? WriteNumbered(out, "xmm", rm) : WriteMemory(out, in, k);
+      return;
     case K::Ux:
-      return "xmm" + std::to_string(rm);
+      WriteNumbered(out, "xmm", rm);
+      return;
     case K::ST0:
-      return "st";
+      out.Put("st");
+      return;
     case K::STi:
-      return "st(" + std::to_string(rm) + ")";
+      WriteNumbered(out, "st(", rm);
+      out.Put(')');
+      return;
     case K::None:
-      return "";
+      return;
   }
-  return "";
 }
 
 bool InImage(const TModuleRanges& m, uint32_t v) {
@@ -357,6 +393,7 @@ bool InImage(const TModuleRanges& m, uint32_t v) {
 // Name of a target, following a one-instruction thunk to its final target.
 std::string TargetName(const IMemoryReader& reader, const TDisasmSymbols* symbols,
                        uint32_t target) {
+  if (!symbols) return {};
   std::string name = NameOfFunction(symbols, target);
   if (name.empty()) {
     TInstruction thunk = DecodeInstruction(reader, target, nullptr, nullptr);
@@ -376,6 +413,7 @@ std::string TargetName(const IMemoryReader& reader, const TDisasmSymbols* symbol
 
 std::string Comment(const IMemoryReader& reader, const TInstruction& in,
                     const TDisasmSymbols* symbols) {
+  if (in.dispSize != 4 && in.immSize != 4) return {};
   if ((in.isCall || in.isJump) && in.target) {
     std::string name = TargetName(reader, symbols, in.target);
     if (!name.empty()) return "  ; " + name;
@@ -384,10 +422,7 @@ std::string Comment(const IMemoryReader& reader, const TInstruction& in,
   uint32_t candidates[2] = {};
   bool isMemory[2] = {};
   int n = 0;
-  bool memOperand = in.hasModrm && (in.modrm >> 6) != 3;
-  for (K k : in.op)
-    if (k == K::Ob || k == K::Ov) memOperand = true;
-  if (memOperand && in.dispSize == 4) {
+  if (in.dispSize == 4) {  // only memory operands and offsets have one
     candidates[n] = uint32_t(in.disp);
     isMemory[n++] = true;
   }
@@ -414,16 +449,15 @@ std::string Comment(const IMemoryReader& reader, const TInstruction& in,
 }  // namespace
 
 std::string ValueText(uint32_t value) {
-  if (value <= 9) return std::to_string(value);
-  std::string s(1, '$');
-  s += Hex(value);
-  return s;
+  TTextBuffer out;
+  out.Value(value);
+  return out.str();
 }
 
 std::string Hex8(uint32_t value) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%08x", value);
-  return buf;
+  TTextBuffer out;
+  out.Hex(value, 8, false);
+  return out.str();
 }
 
 std::string NameOfFunction(const TDisasmSymbols* symbols, uint32_t address) {
@@ -481,33 +515,57 @@ TInstruction DecodeInstructionText(const IMemoryReader& reader, uint32_t address
                                    TRegisterState* regs, const TDisasmSymbols* symbols,
                                    std::string& text, TInstructionText* parts) {
   TInstruction in = DecodeInstruction(reader, address, nullptr, regs);
-  TInstructionText local;
-  TInstructionText& p = parts ? *parts : local;
-  p = {};
+  TTextBuffer line;
+  line.Hex8(address);
+  line.Put("   ");
   if (!in.valid) {
     uint8_t byte = 0;
-    bool ok = reader.Read(address, &byte, 1);
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "$%02X", byte);
-    p.head = Hex8(address) + "   db " + (ok ? buf : "??");
-    text = p.head;
+    line.Put("db ");
+    if (reader.Read(address, &byte, 1)) {
+      line.Put('$');
+      line.Hex(byte, 2, true);
+    } else {
+      line.Put("??");
+    }
+    text.assign(line.view());
+    if (parts) {
+      *parts = {};
+      parts->head = text;
+    }
     return in;
   }
-  std::string head = Hex8(address) + "   ";
-  if (in.lock) head += "lock ";
-  if (in.rep && in.opcode < 0x100) head += in.rep == 0xF2 ? "repne " : "rep ";
-  head += Mnemonic(in);
-  p.head = head;
-  bool firstImm = true;
+  if (in.lock) line.Put("lock ");
+  if (in.rep && in.opcode < 0x100) line.Put(in.rep == 0xF2 ? "repne " : "rep ");
+  WriteMnemonic(line, in);
+  if (parts) {
+    *parts = {};
+    parts->head = line.str();
+  }
+  bool firstImm = true, first = true;
   for (K k : in.op) {
     if (k == K::None) continue;
+    if (first) {
+      line.size() < 19 ? line.PadTo(19) : line.Put(' ');
+      first = false;
+    } else {
+      line.Put(", ");
+    }
     uint32_t target = 0;
-    p.operands.push_back(OperandText(in, k, firstImm, target));
-    p.operandTarget.push_back(target);
+    size_t from = line.size();
+    WriteOperand(line, in, k, firstImm, target);
+    if (parts) {
+      parts->operands.emplace_back(line.view().substr(from));
+      parts->operandTarget.push_back(target);
+    }
     if (k == K::Ib || k == K::Ibs || k == K::Iw || k == K::Iz) firstImm = false;
   }
-  p.comment = Comment(reader, in, symbols);
-  text = ComposeLine(p);
+  std::string comment = Comment(reader, in, symbols);
+  if (!comment.empty()) {
+    line.PadTo(40);
+    line.Put(comment);
+  }
+  if (parts) parts->comment = std::move(comment);
+  text.assign(line.view());
   return in;
 }
 

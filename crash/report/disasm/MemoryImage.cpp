@@ -14,6 +14,10 @@ void TMemoryImage::Add(uint32_t start, std::vector<uint8_t> bytes, TMemoryClass 
 }
 
 const TMemoryImage::Block* TMemoryImage::Find(uint32_t address) const {
+  if (blocks_.size() == 1) {
+    const Block& b = blocks_.front();
+    return address - b.start < b.bytes.size() ? &b : nullptr;
+  }
   auto at = std::upper_bound(blocks_.begin(), blocks_.end(), address,
                              [](uint32_t a, const Block& b) { return a < b.start; });
   if (at == blocks_.begin()) return nullptr;
@@ -36,6 +40,17 @@ bool TMemoryImage::Read(uint32_t address, void* dst, uint32_t len) const {
     if (len && address == 0) return false;
   }
   return true;
+}
+
+const uint8_t* TMemoryImage::Direct(uint32_t address, uint32_t& available) const {
+  const Block* b = Find(address);
+  if (!b || b->cls == kNotReadable) {
+    available = 0;
+    return nullptr;
+  }
+  uint32_t offset = address - b->start;
+  available = uint32_t(b->bytes.size() - offset);
+  return b->bytes.data() + offset;
 }
 
 bool TMemoryImage::Query(uint32_t address, TRegionInfo& info) const {

@@ -24,6 +24,7 @@ class TMemoryImage : public IMemoryReader {
 
   bool Read(uint32_t address, void* dst, uint32_t len) const override;
   bool Query(uint32_t address, TRegionInfo& info) const override;
+  const uint8_t* Direct(uint32_t address, uint32_t& available) const override;
   const std::vector<Block>& Blocks() const { return blocks_; }
 
  private:

@@ -39,6 +39,13 @@ class IMemoryReader {
   virtual bool Read(uint32_t address, void* dst, uint32_t len) const = 0;
   // The memory region holding address.
   virtual bool Query(uint32_t address, TRegionInfo& info) const = 0;
+  // Fast path: readable bytes at address that can be read in place, and how many; nullptr
+  // when the reader cannot hand out a pointer.
+  virtual const uint8_t* Direct(uint32_t address, uint32_t& available) const {
+    (void)address;
+    available = 0;
+    return nullptr;
+  }
 };
 
 // Class of [address, address + length) in a snapshot, by bisection over its runs.

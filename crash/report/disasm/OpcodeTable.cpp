@@ -7,10 +7,46 @@ namespace {
 
 using K = TOperandKind;
 
-constexpr uint16_t kM = kFlagModrm;
+constexpr uint32_t kM = kFlagModrm;
+
+}  // namespace
+
+uint32_t OperandFlags(K k) {
+  switch (k) {
+    case K::M:
+    case K::Mb:
+    case K::Mw:
+    case K::Md:
+    case K::Mq:
+    case K::Mt:
+    case K::Mo:
+    case K::Mp:
+      return kFlagMemOnly;
+    case K::Nq:
+    case K::Ux:
+      return kFlagRegOnly;
+    case K::Ib:
+    case K::Ibs:
+    case K::Iw:
+    case K::Iz:
+    case K::Jb:
+    case K::Jz:
+    case K::Ap:
+    case K::Ob:
+    case K::Ov:
+      return kFlagImm;
+    case K::Sw:
+    case K::Cd:
+      return kFlagCheckReg;
+    default:
+      return 0;
+  }
+}
+
+namespace {
 
 void Set(TOpcode& e, const char* name, K a = K::None, K b = K::None, K c = K::None,
-         uint16_t flags = 0, uint8_t implicit = 0) {
+         uint32_t flags = 0, uint8_t implicit = 0) {
   e.name = name;
   e.op[0] = a;
   e.op[1] = b;
@@ -18,6 +54,11 @@ void Set(TOpcode& e, const char* name, K a = K::None, K b = K::None, K c = K::No
   e.flags = flags;
   e.implicit = implicit;
   if (UsesModrm(a) || UsesModrm(b) || UsesModrm(c)) e.flags |= kM;
+  e.flags |= OperandFlags(a) | OperandFlags(b) | OperandFlags(c);
+  for (const char* n = name; n && *n; ++n) {
+    if (*n == '|') e.flags |= kFlagNameBar;
+    if (*n == '/') e.flags |= kFlagNameSlash;
+  }
 }
 
 void Group(TOpcode& e, uint8_t group, K a = K::None, K b = K::None, K c = K::None) {
@@ -27,7 +68,7 @@ void Group(TOpcode& e, uint8_t group, K a = K::None, K b = K::None, K c = K::Non
 
 // Both forms of a group member.
 void Member(TOpcodeTables& t, int g, int reg, const char* name, K a = K::None, K b = K::None,
-            K c = K::None, uint16_t flags = 0, uint8_t implicit = 0) {
+            K c = K::None, uint32_t flags = 0, uint8_t implicit = 0) {
   Set(t.groups[g][reg], name, a, b, c, flags, implicit);
   Set(t.groups[g][8 + reg], name, a, b, c, flags, implicit);
 }
@@ -36,7 +77,7 @@ void BuildOneByte(TOpcodeTables& t) {
   TOpcode* o = t.oneByte;
   static const char* const kArith[8] = {"add", "or", "adc", "sbb", "and", "sub", "xor", "cmp"};
   for (int i = 0; i < 8; ++i) {
-    uint16_t nw = i == 7 ? kFlagNoWrite : 0;
+    uint32_t nw = i == 7 ? uint32_t(kFlagNoWrite) : 0u;
     Set(o[i * 8 + 0], kArith[i], K::Eb, K::Gb, K::None, nw);
     Set(o[i * 8 + 1], kArith[i], K::Ev, K::Gv, K::None, nw);
     Set(o[i * 8 + 2], kArith[i], K::Gb, K::Eb, K::None, nw);
@@ -182,7 +223,7 @@ void BuildGroups(TOpcodeTables& t) {
   static const char* const kArith[8] = {"add", "or", "adc", "sbb", "and", "sub", "xor", "cmp"};
   static const char* const kShift[8] = {"rol", "ror", "rcl", "rcr", "shl", "shr", "sal", "sar"};
   for (int r = 0; r < 8; ++r) {
-    Member(t, 0, r, kArith[r], K::None, K::None, K::None, r == 7 ? kFlagNoWrite : 0);
+    Member(t, 0, r, kArith[r], K::None, K::None, K::None, r == 7 ? uint32_t(kFlagNoWrite) : 0u);
     Member(t, 1, r, kShift[r]);
   }
   Member(t, 2, 0, "test", K::Eb, K::Ib, K::None, kFlagNoWrite);

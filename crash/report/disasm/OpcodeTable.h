@@ -7,7 +7,7 @@
 
 namespace ostrel {
 
-enum TOpcodeFlag : uint16_t {
+enum TOpcodeFlag : uint32_t {
   kFlagModrm = 1 << 0,
   kFlagGroup = 1 << 1,    // meaning chosen by the ModRM reg field
   kFlagNoWrite = 1 << 2,  // first operand is read only
@@ -22,7 +22,11 @@ enum TOpcodeFlag : uint16_t {
   kFlagPrefix = 1 << 11,
   kFlagMemOnly = 1 << 12,
   kFlagRegOnly = 1 << 13,
-  kFlagNoOpSize = 1 << 14,  // the 66 prefix picks no "|" variant (addr size does)
+  kFlagNoOpSize = 1 << 14,   // the 66 prefix picks no "|" variant (addr size does)
+  kFlagImm = 1 << 15,        // has an immediate, offset or far pointer
+  kFlagCheckReg = 1 << 16,   // segment or control register operand to check
+  kFlagNameBar = 1 << 17,    // name has "|" variants
+  kFlagNameSlash = 1 << 18,  // name has "/" variants
 };
 
 // Implicitly written registers, one bit per register in encoding order.
@@ -40,7 +44,7 @@ enum : uint8_t {
 struct TOpcode {
   const char* name = nullptr;  // nullptr: undefined
   TOperandKind op[3] = {};
-  uint16_t flags = 0;
+  uint32_t flags = 0;
   uint8_t group = 0;
   uint8_t implicit = 0;
 };
@@ -56,6 +60,9 @@ struct TOpcodeTables {
 };
 
 const TOpcodeTables& OpcodeTables();
+
+// Flags an operand kind contributes to its opcode entry.
+uint32_t OperandFlags(TOperandKind k);
 
 // Whether the operand kind is taken from the ModRM byte.
 inline bool UsesModrm(TOperandKind k) {
