@@ -19,6 +19,13 @@ std::vector<std::string> NormaliseClassList(std::u16string_view list);
 bool MatchesClassList(const std::type_info& type, std::u16string_view list,
                       const std::type_info* reporterClass = nullptr);
 
+// For a polymorphic exception object: its dynamic class.
+template <class T>
+bool MatchesObjectClassList(const T& object, std::u16string_view list,
+                            const std::type_info* reporterClass = nullptr) {
+  return MatchesClassList(typeid(object), list, reporterClass);
+}
+
 // The class and every ancestor, the class first (demangled, qualified).
 std::vector<std::string> ClassAncestry(const std::type_info& type);
 

@@ -46,6 +46,13 @@ TEST(ClassList, WalksEveryBaseOfMultipleInheritance) {
   EXPECT_EQ(chain.front(), "app::EMixed");
 }
 
+TEST(ClassList, ObjectsMatchByTheirDynamicClass) {
+  const app::EDBEditError thrown;
+  const std::exception& caught = thrown;
+  EXPECT_TRUE(MatchesObjectClassList(caught, u"EDBEditError"));
+  EXPECT_FALSE(MatchesObjectClassList(std::runtime_error("x"), u"EDBEditError"));
+}
+
 TEST(ClassList, ReporterClassCountsAsTheBaseExceptionClass) {
   const std::type_info& t = typeid(app::EOstrelInternal);
   EXPECT_FALSE(MatchesClassList(t, u"Exception"));

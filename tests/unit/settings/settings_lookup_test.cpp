@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
+#include <thread>
 
 #include "crash/core/settings/defaults_table.h"
 #include "crash/core/settings/exception_settings.h"
@@ -245,6 +247,35 @@ TEST(SettingsLookup, ModuleFlagsAndVersionText) {
   auto ex = TExceptionSettings::Create(p.env, s, {});
   ex->VersionText(v);
   EXPECT_EQ(v, u"2.5 beta");
+}
+
+TEST(SettingsLookup, ThreadsReadWhileOthersReplaceTextsAndGrowTheList) {
+  Process p;
+  p.Module(kExe, {MakeTextProperty("MailSubj", u"start")});
+  auto s = p.MakeGlobal(kExe);
+  SettingsCore* core = CoreOf(s.Get());
+  const std::u16string values[] = {u"start", u"short", u"a longer subject \u20AC with more"};
+  std::atomic<bool> bad{false};
+  std::vector<std::thread> threads;
+  for (int w = 0; w < 2; ++w)
+    threads.emplace_back([&, w] {
+      for (int i = 0; i < 3000; ++i) s->SetMailSubj(values[1 + w]);
+    });
+  // New keys make the property array grow under the readers.
+  threads.emplace_back([&] {
+    for (int i = 0; i < 300; ++i) core->SetInt(("Extra" + std::to_string(i)).c_str(), i);
+  });
+  for (int r = 0; r < 2; ++r)
+    threads.emplace_back([&] {
+      for (int i = 0; i < 3000; ++i) {
+        std::u16string t;
+        s->MailSubj(t);
+        if (t != values[0] && t != values[1] && t != values[2]) bad = true;
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_FALSE(bad);
+  EXPECT_EQ(core->GetInt("Extra299"), 299);
 }
 
 TEST(SettingsLookup, InterfacesAnswerTheirIdentifiers) {
