@@ -89,7 +89,13 @@ std::optional<TContainerHeader> ReadContainerHeader(std::span<const std::uint8_t
 }
 
 std::string ContainerStamp(std::uint32_t totalLength, std::uint32_t stampA, std::uint32_t stampB) {
-  return "$" + HexText(totalLength, 8) + ", $" + HexText(stampA, 8) + ", $" + HexText(stampB, 8);
+  std::string stamp = "$";
+  stamp += HexText(totalLength, 8);
+  stamp += ", $";
+  stamp += HexText(stampA, 8);
+  stamp += ", $";
+  stamp += HexText(stampB, 8);
+  return stamp;
 }
 
 void ScramblePayload(std::span<std::uint8_t> payload) {
@@ -121,7 +127,8 @@ bool ReadPayload(TMapFile& symbols, std::span<const std::uint8_t> payload, bool 
       std::uint8_t flag = 0;
       if (!in.Byte(flag)) return false;
       hasLines = flag != 0;
-      unit = u"segment%" + DecimalText(i);
+      unit = u"segment%";
+      unit += DecimalText(i);
     } else if (!in.String(unit)) {
       return false;
     }
@@ -134,7 +141,8 @@ bool ReadPayload(TMapFile& symbols, std::span<const std::uint8_t> payload, bool 
   for (std::uint32_t i = 0; i < count; ++i) {
     std::u16string name;
     if (minimal) {
-      name = u"public%" + DecimalText(i);
+      name = u"public%";
+      name += DecimalText(i);
     } else if (!in.String(name)) {
       return false;
     }
