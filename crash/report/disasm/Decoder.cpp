@@ -105,26 +105,18 @@ const TOpcode kRdtscp = {"rdtscp", {}, 0, 0, kEax | kEcx | kEdx};
 
 }  // namespace
 
-bool IsAbsoluteMemory(const TInstruction& in) {
-  if (!in.hasModrm || (in.modrm >> 6) == 3) return false;
-  uint8_t mod = in.modrm >> 6, rm = in.modrm & 7;
-  if (in.addrSize) return mod == 0 && rm == 6;
-  if (mod == 0 && rm == 5) return true;
-  return rm == 4 && mod == 0 && (in.sib & 7) == 5 && ((in.sib >> 3) & 7) == 4;
+namespace {
+
+// An invalid instruction: one byte long, and nothing is known about the registers after it.
+void Invalidate(TInstruction& in, uint32_t address, TRegisterState* regs) {
+  in = TInstruction{};
+  in.address = address;
+  in.next = address + 1;
+  in.length = 1;
+  if (regs) *regs = TRegisterState{};
 }
 
-int MemoryBase(const TInstruction& in) {
-  if (!in.hasModrm || (in.modrm >> 6) == 3 || in.addrSize) return -1;
-  uint8_t mod = in.modrm >> 6, rm = in.modrm & 7;
-  if (rm == 4) return (mod == 0 && (in.sib & 7) == 5) ? -1 : in.sib & 7;
-  return (mod == 0 && rm == 5) ? -1 : rm;
-}
-
-int MemoryIndex(const TInstruction& in) {
-  if (!in.hasModrm || (in.modrm >> 6) == 3 || in.addrSize || (in.modrm & 7) != 4) return -1;
-  int index = (in.sib >> 3) & 7;
-  return index == 4 ? -1 : index;
-}
+}  // namespace
 
 TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
                                const TDATryRead* snapshot, TRegisterState* regs) {
@@ -135,19 +127,14 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
   const uint8_t* b = Fetch(reader, address, snapshot, copy, avail);
   const TOpcodeTables& t = kTables;
   int pos = 0;
-  auto fail = [&]() {
-    TInstruction bad;
-    bad.address = address;
-    bad.next = address + 1;
-    bad.length = 1;
-    if (regs) *regs = TRegisterState{};
-    return bad;
-  };
 
   // Prefixes.
   uint8_t c = 0;
   for (;;) {
-    if (pos >= avail) return fail();
+    if (pos >= avail) {
+      Invalidate(in, address, regs);
+      return in;
+    }
     c = b[pos];
     if (c == 0x66) {
       in.opSize = true;
@@ -167,7 +154,10 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
   ++pos;
   const TOpcode* e;
   if (c == 0x0F) {
-    if (pos >= avail) return fail();
+    if (pos >= avail) {
+      Invalidate(in, address, regs);
+      return in;
+    }
     c = b[pos++];
     in.opcode = 0x0F00 + c;
     e = &t.twoByte[c];
@@ -179,12 +169,18 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
     in.opcode = c;
     e = &t.oneByte[c];
   }
-  if (!e->name) return fail();
+  if (!e->name) {
+    Invalidate(in, address, regs);
+    return in;
+  }
 
   const bool needModrm = (e->flags & (kFlagModrm | kFlagGroup | kFlagX87)) != 0;
   uint8_t mod = 0, reg = 0, rm = 0;
   if (needModrm) {
-    if (pos >= avail) return fail();
+    if (pos >= avail) {
+      Invalidate(in, address, regs);
+      return in;
+    }
     in.modrm = b[pos++];
     in.hasModrm = true;
     mod = in.modrm >> 6;
@@ -197,11 +193,17 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
     int g = e->group;
     if (g >= 13 && g <= 15) {
       // MMX/SSE2 shifts by immediate: [reg] holds the 66 forms, [8 + reg] the MMX ones.
-      if (mod != 3 || in.rep) return fail();
+      if (mod != 3 || in.rep) {
+        Invalidate(in, address, regs);
+        return in;
+      }
       in.ssePrefix = in.opSize ? 1 : 0;
       e = &t.groups[g][in.opSize ? reg : 8 + reg];
     } else if (g == 10 && mod == 3 && reg != 4 && reg != 6) {
-      if (in.opSize || in.rep) return fail();
+      if (in.opSize || in.rep) {
+        Invalidate(in, address, regs);
+        return in;
+      }
       if (reg == 1 && rm == 0)
         e = &kMonitor;
       else if (reg == 1 && rm == 1)
@@ -210,14 +212,22 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
         e = &kXgetbv;
       else if (reg == 7 && rm == 1)
         e = &kRdtscp;
-      else
-        return fail();
+      else {
+        Invalidate(in, address, regs);
+        return in;
+      }
     } else {
       // 0F AE takes no prefix: with one it encodes later extensions.
-      if (g == 16 && (in.opSize || in.rep)) return fail();
+      if (g == 16 && (in.opSize || in.rep)) {
+        Invalidate(in, address, regs);
+        return in;
+      }
       e = &t.groups[g][(mod == 3 ? 8 : 0) + reg];
     }
-    if (!e->name) return fail();
+    if (!e->name) {
+      Invalidate(in, address, regs);
+      return in;
+    }
     if (e->op[0] == K::None && base->op[0] != K::None) {
       local = *e;
       for (int i = 0; i < 3; ++i) local.op[i] = base->op[i];
@@ -226,17 +236,32 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
     }
   } else if (e->flags & kFlagX87) {
     e = mod == 3 ? &t.x87Reg[c - 0xD8][in.modrm - 0xC0] : &t.x87Mem[c - 0xD8][reg];
-    if (!e->name) return fail();
+    if (!e->name) {
+      Invalidate(in, address, regs);
+      return in;
+    }
     in.x87 = 1;
   }
 
   if (needModrm) {
-    if ((e->flags & kFlagMemOnly) && mod == 3) return fail();
-    if ((e->flags & kFlagRegOnly) && mod != 3) return fail();
+    if ((e->flags & kFlagMemOnly) && mod == 3) {
+      Invalidate(in, address, regs);
+      return in;
+    }
+    if ((e->flags & kFlagRegOnly) && mod != 3) {
+      Invalidate(in, address, regs);
+      return in;
+    }
     if (e->flags & kFlagCheckReg) {
       for (K k : e->op) {
-        if (k == K::Cd && (reg == 1 || reg > 4)) return fail();
-        if (k == K::Sw && (reg > 5 || (reg == 1 && in.opcode == 0x8E))) return fail();
+        if (k == K::Cd && (reg == 1 || reg > 4)) {
+          Invalidate(in, address, regs);
+          return in;
+        }
+        if (k == K::Sw && (reg > 5 || (reg == 1 && in.opcode == 0x8E))) {
+          Invalidate(in, address, regs);
+          return in;
+        }
       }
     }
   }
@@ -254,7 +279,10 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
         dispSize = 2;
     } else {
       if (rm == 4) {
-        if (pos >= avail) return fail();
+        if (pos >= avail) {
+          Invalidate(in, address, regs);
+          return in;
+        }
         in.sib = b[pos++];
         in.hasSib = true;
         if ((in.sib & 7) == 5 && mod == 0) dispSize = 4;
@@ -266,7 +294,10 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
       else if (mod == 2)
         dispSize = 4;
     }
-    if (pos + dispSize > avail) return fail();
+    if (pos + dispSize > avail) {
+      Invalidate(in, address, regs);
+      return in;
+    }
     in.dispSize = uint8_t(dispSize);
     in.dispAddress = address + pos;
     in.disp = SignExtend(Little(b + pos, dispSize), dispSize);
@@ -274,10 +305,16 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
   }
 
   if (e->flags & kFlag3DNow) {
-    if (pos >= avail) return fail();
+    if (pos >= avail) {
+      Invalidate(in, address, regs);
+      return in;
+    }
     in.suffix = b[pos++];
     const char* name = t.amd3DNow[in.suffix];
-    if (!name) return fail();
+    if (!name) {
+      Invalidate(in, address, regs);
+      return in;
+    }
     local = *e;
     local.name = name;
     e = &local;
@@ -289,7 +326,10 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
     if (!(e->flags & kFlagImm)) break;
     if (k == K::Ob || k == K::Ov) {
       int size = in.addrSize ? 2 : 4;
-      if (pos + size > avail) return fail();
+      if (pos + size > avail) {
+        Invalidate(in, address, regs);
+        return in;
+      }
       in.dispSize = uint8_t(size);
       in.dispAddress = address + pos;
       in.disp = int32_t(Little(b + pos, size));
@@ -298,7 +338,10 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
     }
     if (k == K::Ap) {
       int size = in.opSize ? 2 : 4;
-      if (pos + size + 2 > avail) return fail();
+      if (pos + size + 2 > avail) {
+        Invalidate(in, address, regs);
+        return in;
+      }
       in.immAddress = address + pos;
       in.imm = Little(b + pos, size);
       in.immSize = uint8_t(size);
@@ -308,7 +351,10 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
     }
     int size = ImmediateSize(k, in.opSize);
     if (!size) continue;
-    if (pos + size > avail) return fail();
+    if (pos + size > avail) {
+      Invalidate(in, address, regs);
+      return in;
+    }
     uint32_t v = Little(b + pos, size);
     if (firstImm) {
       in.immAddress = address + pos;
@@ -320,7 +366,10 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
     }
     pos += size;
   }
-  if (pos > kMaxLength) return fail();
+  if (pos > kMaxLength) {
+    Invalidate(in, address, regs);
+    return in;
+  }
 
   in.valid = true;
   in.length = uint8_t(pos);
@@ -345,7 +394,10 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
       in.targetField = pointer;
       in.targetPointer = pointer;
       uint32_t target = 0;
-      if (!GuardedRead(reader, pointer, &target, 4, snapshot)) return fail();
+      if (!GuardedRead(reader, pointer, &target, 4, snapshot)) {
+        Invalidate(in, address, regs);
+        return in;
+      }
       in.target = target;
     } else if (regs && mod == 3) {
       in.target = regs->reg[rm];

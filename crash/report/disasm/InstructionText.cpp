@@ -143,9 +143,14 @@ void WriteMemory(TTextBuffer& out, const TInstruction& in, K k) {
   // Size unless another operand is a register of the same size.
   int size = SizeOf(in, k);
   bool implied = false;
-  for (K other : in.op)
-    if (other != k && other != K::None && IsRegisterOperand(in, other) && SizeOf(in, other) == size)
-      implied = true;
+  if ((in.modrm >> 6) != 3 || k == K::Ob || k == K::Ov) {
+    for (K other : in.op)
+      if (other != k && other != K::None && SizeOf(in, other) == size &&
+          IsRegisterOperand(in, other)) {
+        implied = true;
+        break;
+      }
+  }
   if (size && !implied) {
     switch (size) {
       case 1:
@@ -471,9 +476,14 @@ std::string NameOfFunction(const TDisasmSymbols* symbols, uint32_t address) {
 bool LooksLikeText(const IMemoryReader& reader, uint32_t address, std::string& text) {
   text.clear();
   int a = 0, b = 0, c = 0, d = 0;
-  for (int i = 0; i < 100; ++i) {
+  uint32_t available = 0;
+  const uint8_t* direct = reader.Direct(address, available);
+  for (uint32_t i = 0; i < 100; ++i) {
     uint8_t ch = 0;
-    if (!reader.Read(address + i, &ch, 1)) return false;
+    if (i < available)
+      ch = direct[i];
+    else if (!reader.Read(address + i, &ch, 1))
+      return false;
     if (ch == 0 || ch == 10 || ch == 12) break;
     if (ch < 32) return false;
     if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||

@@ -1,9 +1,26 @@
 #include "ModuleRanges.h"
 
+#include <cstring>
+
 namespace ostrel {
 namespace {
 
-bool U32(const IMemoryReader& r, uint32_t at, uint32_t& v) { return r.Read(at, &v, 4); }
+bool U32(const IMemoryReader& r, uint32_t at, uint32_t& v) {
+  uint32_t available = 0;
+  const uint8_t* direct = r.Direct(at, available);
+  if (direct && available >= 4) {
+    std::memcpy(&v, direct, 4);
+    return true;
+  }
+  return r.Read(at, &v, 4);
+}
+
+bool U16(const IMemoryReader& r, uint32_t at, uint16_t& v) {
+  uint32_t x = 0;
+  if (!U32(r, at, x) && !r.Read(at, &x, 2)) return false;
+  v = uint16_t(x);
+  return true;
+}
 
 }  // namespace
 
@@ -13,14 +30,14 @@ bool ModuleRangesAt(const IMemoryReader& reader, uint32_t address, TModuleRanges
   uint32_t base = region.allocationBase;
   uint16_t mz = 0;
   uint32_t pe = 0, sig = 0;
-  if (!reader.Read(base, &mz, 2) || mz != 0x5A4D || !U32(reader, base + 0x3C, pe) || pe > 0x1000 ||
+  if (!U16(reader, base, mz) || mz != 0x5A4D || !U32(reader, base + 0x3C, pe) || pe > 0x1000 ||
       !U32(reader, base + pe, sig) || sig != 0x4550)
     return false;
   uint32_t opt = base + pe + 24;
   uint16_t sections = 0, optSize = 0;
   uint32_t sizeOfCode = 0, sizeInit = 0, sizeUninit = 0, baseOfCode = 0, baseOfData = 0,
            sizeOfImage = 0;
-  if (!reader.Read(base + pe + 6, &sections, 2) || !reader.Read(base + pe + 20, &optSize, 2) ||
+  if (!U16(reader, base + pe + 6, sections) || !U16(reader, base + pe + 20, optSize) ||
       !U32(reader, opt + 4, sizeOfCode) || !U32(reader, opt + 8, sizeInit) ||
       !U32(reader, opt + 12, sizeUninit) || !U32(reader, opt + 20, baseOfCode) ||
       !U32(reader, opt + 24, baseOfData) || !U32(reader, opt + 56, sizeOfImage))

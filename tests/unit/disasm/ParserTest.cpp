@@ -224,6 +224,20 @@ TEST(DisasmParser, AreaRunningOutOfTheModuleIsInvalid) {
   EXPECT_EQ(f.errorNumber, kInvalidCodeError);
 }
 
+TEST(DisasmParser, HeadersThatDoNotCoverTheEntryFallBackToItsRegion) {
+  // Found by fuzzing: an image whose headers give ranges away from the entry point.
+  std::vector<uint8_t> m = ModuleBytes(0x3000);
+  Put32(m, 0x58 + 56, 0x10);  // size of image far too small
+  Put32(m, 0x58 + 20, 0x2800);
+  m[0x2000] = 0x90;
+  m[0x2001] = 0xC3;
+  TMemoryImage image;
+  image.Add(0x400000, m, kReadable, 0x400000);
+  TFunctionInfo f = ParseFunction(image, 0x402000, nullptr, {});
+  ASSERT_TRUE(f.valid);
+  EXPECT_EQ(f.codeLength, 2u);
+}
+
 TEST(DisasmParser, OverwritableWithSixPlainBytes) {
   TFunctionInfo f = Parse(Bytes({0x55, 0x8B, 0xEC, 0x83, 0xEC, 0x10, 0xC3}));
   ASSERT_TRUE(f.valid);
