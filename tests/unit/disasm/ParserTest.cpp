@@ -227,8 +227,9 @@ TEST(DisasmParser, AreaRunningOutOfTheModuleIsInvalid) {
 TEST(DisasmParser, HeadersThatDoNotCoverTheEntryFallBackToItsRegion) {
   // Found by fuzzing: an image whose headers give ranges away from the entry point.
   std::vector<uint8_t> m = ModuleBytes(0x3000);
-  Put32(m, 0x58 + 56, 0x10);  // size of image far too small
-  Put32(m, 0x58 + 20, 0x2800);
+  Put32(m, 0x58 + 56, 0x10);    // size of image far too small
+  Put32(m, 0x58 + 8, 0);        // no data
+  Put32(m, 0x58 + 24, 0x2800);  // base of data after the entry
   m[0x2000] = 0x90;
   m[0x2001] = 0xC3;
   TMemoryImage image;
