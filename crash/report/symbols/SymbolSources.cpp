@@ -5,6 +5,7 @@
 #include "crash/report/symbols/PeImage.h"
 #include "crash/report/symbols/SettingsStamp.h"
 #include "crash/report/symbols/SymbolText.h"
+#include "crash/report/symbols/Td32Reader.h"
 
 namespace ostrel {
 namespace {
@@ -46,6 +47,49 @@ bool ReadPdbFile(TMapFile& symbols, ISymbolEnvironment& env) {
     }
   }
   return env.ReadPdb(symbols, path);
+}
+
+// TD32 data: through the loaded image's debug directory, else in the ".tds"
+// file (unless a newer ".map" is beside it) or the module file itself.
+bool ReadTd32Source(TMapFile& symbols, ISymbolEnvironment& env, bool fb0aOnly) {
+  const std::span<const std::uint8_t> mapped = env.MappedImage();
+  std::uint32_t debugRva = 0;
+  if (!mapped.empty()) {
+    const TPeImage image(mapped, true);
+    const TPeDirectory dir = image.directory(TPeImage::kDebugDirectory);
+    const auto entry = image.At(dir.rva, 28);
+    if (image.valid() && dir.rva != 0 && !entry.empty()) {
+      debugRva = dir.rva;
+      const auto data = image.At(ReadLe32(entry, 20), ReadLe32(entry, 16));
+      if (!data.empty() && ReadLe32(entry, 20) != 0) return ReadTd32(symbols, data, fb0aOnly);
+    }
+  }
+  const std::u16string base = BaseName(symbols);
+  const std::u16string tds = base + u".tds";
+  std::u16string path = symbols.moduleFileName;
+  if (env.FileExists(tds)) {
+    const auto tdsTime = env.LastWriteMinutes(tds);
+    const auto mapTime = env.LastWriteMinutes(base + u".map");
+    if (env.FileExists(base + u".map") && tdsTime && mapTime && *mapTime > *tdsTime) return false;
+    path = tds;
+  }
+  // Without a debug directory a module file can hold no TD32 data: spare
+  // reading it.
+  if (path == symbols.moduleFileName && debugRva == 0 && !mapped.empty()) return false;
+  const auto file = env.ReadWholeFile(path);
+  if (!file) return false;
+  const TPeImage image(*file, false);
+  if (!image.valid()) return ReadTd32(symbols, *file, fb0aOnly);
+  // In an image the debug data must be the last section, found through the
+  // debug entry's file pointer.
+  if (image.sections().empty() || image.sections().back().virtualAddress != debugRva ||
+      debugRva == 0)
+    return false;
+  const auto entry = image.At(debugRva, 28);
+  if (entry.empty()) return false;
+  const std::uint32_t pointer = ReadLe32(entry, 24), size = ReadLe32(entry, 16);
+  if (pointer > file->size() || file->size() - pointer < size) return false;
+  return ReadTd32(symbols, std::span(*file).subspan(pointer, size), fb0aOnly);
 }
 
 }  // namespace
@@ -90,7 +134,15 @@ void BuildModuleSymbols(TMapFile& symbols, ISymbolEnvironment& env) {
   bool found = headers && ReadResource(symbols, env);
   if (!found) {
     symbols.ClearSymbols();
+    found = ReadTd32Source(symbols, env, true);
+  }
+  if (!found) {
+    symbols.ClearSymbols();
     found = ReadFilesNextToModule(symbols, env);
+  }
+  if (!found) {
+    symbols.ClearSymbols();
+    found = ReadTd32Source(symbols, env, false);
   }
   symbols.valid = found;
   if (found) {
