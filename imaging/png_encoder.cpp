@@ -24,25 +24,44 @@ std::size_t SizeLimitOf(int format) {
   }
 }
 
-int NearestEntry(int r, int g, int b, const Palette256& palette) {
-  int best = -1;
-  int bestDistance = 1 << 30;
-  for (int k = 0; k < 256; ++k) {
-    if (!palette.filled[k]) continue;  // an entry no box filled is never used
-    const std::uint8_t* e = &palette.rgb[k * 3];
-    const int d = std::abs(r - e[0]) + std::abs(g - e[1]) + std::abs(b - e[2]);
-    if (d < bestDistance) {
-      bestDistance = d;
-      best = k;
+// The filled palette entries in index order, packed for the nearest-entry search.
+struct FilledEntries {
+  int count = 0;
+  std::uint8_t index[256];
+  std::int16_t r[256], g[256], b[256];
+
+  explicit FilledEntries(const Palette256& palette) {
+    for (int k = 0; k < 256; ++k) {
+      if (!palette.filled[k]) continue;  // an entry no box filled is never used
+      index[count] = static_cast<std::uint8_t>(k);
+      r[count] = palette.rgb[k * 3];
+      g[count] = palette.rgb[k * 3 + 1];
+      b[count] = palette.rgb[k * 3 + 2];
+      ++count;
     }
   }
-  return best < 0 ? 0 : best;
-}
+
+  // Smallest sum of absolute differences; the first such entry on ties.
+  std::uint8_t Nearest(int red, int green, int blue) const {
+    int best = 0;
+    int bestDistance = 1 << 30;
+    for (int i = 0; i < count; ++i) {
+      const int d = std::abs(red - r[i]) + std::abs(green - g[i]) + std::abs(blue - b[i]);
+      if (d < bestDistance) {
+        bestDistance = d;
+        best = i;
+        if (d == 0) break;
+      }
+    }
+    return count == 0 ? 0 : index[best];
+  }
+};
 
 }  // namespace
 
 void MapToPalette(const BitmapPixels& pixels, const Palette256& palette,
                   std::vector<std::uint8_t>& imageData) {
+  const FilledEntries entries(palette);
   std::vector<std::int16_t> cache(32768, -1);
   const std::size_t line = static_cast<std::size_t>(pixels.width) + 1;
   imageData.resize(line * pixels.height);
@@ -62,7 +81,7 @@ void MapToPalette(const BitmapPixels& pixels, const Palette256& palette,
         std::int16_t entry = cache[key];
         if (entry < 0) {
           // The first pixel of a cell decides for the whole cell.
-          entry = static_cast<std::int16_t>(NearestEntry(p[2], p[1], p[0], palette));
+          entry = entries.Nearest(p[2], p[1], p[0]);
           cache[key] = entry;
         }
         lastEntry = static_cast<std::uint8_t>(entry);
