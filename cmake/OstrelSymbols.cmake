@@ -21,6 +21,12 @@ function(ostrel_embed_symbols target)
   if(NOT PELMORA_HOST_BIN)
     message(FATAL_ERROR "ostrel_embed_symbols(${target}): set PELMORA_HOST_BIN to the native build's bin folder")
   endif()
+  if(NOT EXISTS "${PELMORA_HOST_BIN}/ostrel-symbols")
+    # A partial native build: the program still builds, without its symbols.
+    message(WARNING "ostrel_embed_symbols(${target}): ${PELMORA_HOST_BIN}/ostrel-symbols "
+      "not built yet; ${target} gets no symbol information")
+    return()
+  endif()
   set(args)
   if(NOT E_KEEP_DEBUG)
     list(APPEND args --strip --debug-copy
