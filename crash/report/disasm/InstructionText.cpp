@@ -13,16 +13,20 @@ namespace {
 
 using K = TOperandKind;
 
-const char* const kReg8[8] = {"al", "cl", "dl", "bl", "ah", "ch", "dh", "bh"};
-const char* const kReg16[8] = {"ax", "cx", "dx", "bx", "sp", "bp", "si", "di"};
-const char* const kReg32[8] = {"eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi"};
-const char* const kSeg[8] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
+constexpr std::string_view kReg8[8] = {"al", "cl", "dl", "bl", "ah", "ch", "dh", "bh"};
+constexpr std::string_view kReg16[8] = {"ax", "cx", "dx", "bx", "sp", "bp", "si", "di"};
+constexpr std::string_view kReg32[8] = {"eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi"};
+constexpr std::string_view kSeg[8] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
 
 // Writes the mnemonic: "|" variants by operand size (address size for the ecx jumps), "/"
 // variants by the SSE prefix, "%cc" condition codes, P/S packed-scalar and single-double.
 void WriteMnemonic(TTextBuffer& out, const TInstruction& in) {
   if (in.x87) out.Put('f');
   const char* name = in.mnemonic ? in.mnemonic : "";
+  if (!(in.flags & kFlagNameCoded)) {
+    out.Put(std::string_view(name));
+    return;
+  }
   int bar = (in.opcode >= 0xE0 && in.opcode <= 0xE3) ? in.addrSize : in.opSize;
   int slash = in.ssePrefix;
   int barIndex = 0, slashIndex = 0;

@@ -58,6 +58,7 @@ void Set(TOpcode& e, const char* name, K a = K::None, K b = K::None, K c = K::No
   for (const char* n = name; n && *n; ++n) {
     if (*n == '|') e.flags |= kFlagNameBar;
     if (*n == '/') e.flags |= kFlagNameSlash;
+    if (*n == '|' || *n == '/' || *n == '%' || *n == 'P' || *n == 'S') e.flags |= kFlagNameCoded;
   }
 }
 

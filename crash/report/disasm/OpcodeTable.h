@@ -27,6 +27,7 @@ enum TOpcodeFlag : uint32_t {
   kFlagCheckReg = 1 << 16,   // segment or control register operand to check
   kFlagNameBar = 1 << 17,    // name has "|" variants
   kFlagNameSlash = 1 << 18,  // name has "/" variants
+  kFlagNameCoded = 1 << 19,  // name has variants or placeholders
 };
 
 // Implicitly written registers, one bit per register in encoding order.
