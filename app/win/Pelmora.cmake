@@ -7,3 +7,10 @@ target_link_libraries(Pelmora PRIVATE pelmora_app_core pelmora_goldmine_win
   comctl32 shell32 gdi32 user32)
 target_link_options(Pelmora PRIVATE -municode)
 pelmora_warnings(Pelmora)
+
+# The reporter's settings and the program's own symbols travel inside the exe.
+include(${PROJECT_SOURCE_DIR}/cmake/OstrelSettings.cmake)
+ostrel_embed_settings(Pelmora ${PROJECT_SOURCE_DIR}/crash/core/settings/pelmora.settings)
+target_link_libraries(Pelmora PRIVATE ostrel_settings_win)
+include(${PROJECT_SOURCE_DIR}/cmake/OstrelSymbols.cmake)
+ostrel_embed_symbols(Pelmora)

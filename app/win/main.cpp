@@ -6,6 +6,7 @@
 #include "app/win/about_box.h"
 #include "app/win/pelmora_form.h"
 #include "app/win/website_dialog.h"
+#include "crash/core/settings/win/process_settings.h"
 
 namespace pelmora {
 
@@ -43,4 +44,8 @@ int RunApplication() {
 
 }  // namespace pelmora
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return pelmora::RunApplication(); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // The crash reporter comes first; its settings travel in the executable.
+  ostrel::InitGlobalSettings();
+  return pelmora::RunApplication();
+}
