@@ -130,23 +130,16 @@ std::optional<std::string> TPeImage::StringAt(std::uint32_t rva, std::uint32_t m
   return std::nullopt;
 }
 
-namespace {
-
-// Entries of one resource directory table: (id, offset of what it points to).
-struct DirEntry {
-  TResourceId id;
-  std::uint32_t target = 0;
-};
-
-std::vector<DirEntry> ReadDirectory(std::span<const std::uint8_t> rsrc, std::uint32_t offset) {
-  std::vector<DirEntry> out;
+std::vector<ResourceDirEntry> ReadResourceDirectory(std::span<const std::uint8_t> rsrc,
+                                                    std::uint32_t offset) {
+  std::vector<ResourceDirEntry> out;
   if (offset > rsrc.size() || rsrc.size() - offset < 16) return out;
   const std::size_t count = std::size_t{ReadLe16(rsrc, offset + 12)} + ReadLe16(rsrc, offset + 14);
   if ((rsrc.size() - offset - 16) / 8 < count) return out;
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t e = offset + 16 + i * 8;
     const std::uint32_t nameField = ReadLe32(rsrc, e);
-    DirEntry entry;
+    ResourceDirEntry entry;
     entry.target = ReadLe32(rsrc, e + 4);
     if (nameField & 0x80000000u) {
       const std::uint32_t at = nameField & 0x7FFFFFFFu;
@@ -161,6 +154,8 @@ std::vector<DirEntry> ReadDirectory(std::span<const std::uint8_t> rsrc, std::uin
   }
   return out;
 }
+
+namespace {
 
 bool Matches(const TResourceId& have, const TResourceId& want) {
   if (!want.text.empty()) return EqualsNoCase(have.text, want.text);
@@ -178,7 +173,7 @@ std::span<const std::uint8_t> TPeImage::FindResourceData(const TResourceId& type
   std::uint32_t offset = 0;
   for (const TResourceId* want : {&type, &name}) {
     bool found = false;
-    for (const DirEntry& e : ReadDirectory(rsrc, offset)) {
+    for (const ResourceDirEntry& e : ReadResourceDirectory(rsrc, offset)) {
       if (Matches(e.id, *want) && (e.target & 0x80000000u)) {
         offset = e.target & 0x7FFFFFFFu;
         found = true;
@@ -187,7 +182,7 @@ std::span<const std::uint8_t> TPeImage::FindResourceData(const TResourceId& type
     }
     if (!found) return {};
   }
-  for (const DirEntry& e : ReadDirectory(rsrc, offset)) {
+  for (const ResourceDirEntry& e : ReadResourceDirectory(rsrc, offset)) {
     if (e.target & 0x80000000u) continue;
     if (e.target > rsrc.size() || rsrc.size() - e.target < 16) return {};
     return At(ReadLe32(rsrc, e.target), ReadLe32(rsrc, e.target + 4));

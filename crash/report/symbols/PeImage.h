@@ -97,6 +97,15 @@ class TPeImage {
 };
 
 std::uint32_t ReadLe32(std::span<const std::uint8_t> bytes, std::size_t offset);
+
+// Entries of one resource directory table of a .rsrc section: (id, offset of
+// what it points to). Entries whose name runs past the section are skipped.
+struct ResourceDirEntry {
+  TResourceId id;
+  std::uint32_t target = 0;
+};
+std::vector<ResourceDirEntry> ReadResourceDirectory(std::span<const std::uint8_t> rsrc,
+                                                    std::uint32_t offset);
 std::uint16_t ReadLe16(std::span<const std::uint8_t> bytes, std::size_t offset);
 
 }  // namespace ostrel

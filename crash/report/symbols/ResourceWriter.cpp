@@ -3,39 +3,11 @@
 #include <algorithm>
 #include <map>
 
+#include "crash/report/symbols/PeImage.h"
 #include "crash/report/symbols/SymbolText.h"
 
 namespace ostrel {
 namespace {
-
-struct RawEntry {
-  TResourceId id;
-  std::uint32_t target = 0;
-};
-
-std::vector<RawEntry> Directory(std::span<const std::uint8_t> rsrc, std::uint32_t offset) {
-  std::vector<RawEntry> out;
-  if (offset > rsrc.size() || rsrc.size() - offset < 16) return out;
-  const std::size_t count = std::size_t{ReadLe16(rsrc, offset + 12)} + ReadLe16(rsrc, offset + 14);
-  if ((rsrc.size() - offset - 16) / 8 < count) return out;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t e = offset + 16 + i * 8;
-    const std::uint32_t nameField = ReadLe32(rsrc, e);
-    RawEntry entry;
-    entry.target = ReadLe32(rsrc, e + 4);
-    if (nameField & 0x80000000u) {
-      const std::uint32_t at = nameField & 0x7FFFFFFFu;
-      const std::uint16_t len = ReadLe16(rsrc, at);
-      if (at + 2 + std::size_t{len} * 2 > rsrc.size()) continue;
-      for (std::uint16_t k = 0; k < len; ++k)
-        entry.id.text.push_back(static_cast<char16_t>(ReadLe16(rsrc, at + 2 + k * 2u)));
-    } else {
-      entry.id.number = static_cast<std::uint16_t>(nameField);
-    }
-    out.push_back(std::move(entry));
-  }
-  return out;
-}
 
 // Named entries first, ordered by name; then numbered ones in ascending order.
 bool IdLess(const TResourceId& a, const TResourceId& b) {
@@ -64,11 +36,11 @@ std::vector<TResourceEntry> ReadAllResources(const TPeImage& image) {
   const TPeDirectory dir = image.directory(TPeImage::kResourceDirectory);
   if (dir.rva == 0 || dir.size == 0) return out;
   const auto rsrc = image.At(dir.rva, dir.size);
-  for (const RawEntry& type : Directory(rsrc, 0)) {
+  for (const ResourceDirEntry& type : ReadResourceDirectory(rsrc, 0)) {
     if (!(type.target & 0x80000000u)) continue;
-    for (const RawEntry& name : Directory(rsrc, type.target & 0x7FFFFFFFu)) {
+    for (const ResourceDirEntry& name : ReadResourceDirectory(rsrc, type.target & 0x7FFFFFFFu)) {
       if (!(name.target & 0x80000000u)) continue;
-      for (const RawEntry& lang : Directory(rsrc, name.target & 0x7FFFFFFFu)) {
+      for (const ResourceDirEntry& lang : ReadResourceDirectory(rsrc, name.target & 0x7FFFFFFFu)) {
         if ((lang.target & 0x80000000u) || lang.target > rsrc.size() ||
             rsrc.size() - lang.target < 16)
           continue;
