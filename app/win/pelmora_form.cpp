@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "app/website_sql.h"
 #include "app/win/control_ids.h"
 #include "app/win/ui_support.h"
@@ -16,7 +18,6 @@ const std::vector<std::string> kWebsiteColumns = {"Accountno",   "Recid",   "Con
 constexpr UINT_PTR kTimerId = 1;
 constexpr int kIndicatorWidth = 12;
 constexpr int kTypeWidth = 60;
-const wchar_t kIndicator[] = L"\x25B8";
 }  // namespace
 
 bool TPelmoraForm::Create() {
@@ -151,12 +152,24 @@ void TPelmoraForm::FillGrid() {
 void TPelmoraForm::SelectRow(std::size_t row) {
   if (!table_ || row >= table_->RowCount()) return;
   if (const auto old = table_->CurrentRow())
-    ListView_SetItemText(grid_, static_cast<int>(*old), 0, const_cast<wchar_t*>(L""));
+    ListView_RedrawItems(grid_, static_cast<int>(*old), static_cast<int>(*old));
   table_->SetCurrentRow(row);
   const int i = static_cast<int>(row);
   ListView_SetItemState(grid_, i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-  ListView_SetItemText(grid_, i, 0, const_cast<wchar_t*>(kIndicator));
   ListView_EnsureVisible(grid_, i, FALSE);
+}
+
+std::wstring TPelmoraForm::GridText() const {
+  std::wstring text;
+  if (!table_) return text;
+  const auto type = table_->ColumnIndex("Type");
+  const auto description = table_->ColumnIndex("Description");
+  for (std::size_t row = 0; row < table_->RowCount(); ++row) {
+    if (row) text += L"\r\n";
+    text += AnsiToWide(table_->Field(row, *type)) + L"\t" +
+            AnsiToWide(table_->Field(row, *description));
+  }
+  return text;
 }
 
 std::string TPelmoraForm::CurrentField(const char* name) const {
@@ -277,13 +290,21 @@ LRESULT TPelmoraForm::DBGrid1DrawDataCell(LPARAM lParam) {
       SetTextColor(dc, RGB(0, 0, 0));
       SetBkColor(dc, RGB(255, 255, 255));
       HGDIOBJ old = SelectObject(dc, font_);
-      for (int sub = 0; sub < 3; ++sub) {
+      // The row indicator: a small black triangle pointing at the row.
+      const int mid = (row.top + row.bottom) / 2;
+      const POINT triangle[3] = {
+          {row.left + 3, mid - 4}, {row.left + 7, mid}, {row.left + 3, mid + 4}};
+      HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(BLACK_BRUSH));
+      HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+      Polygon(dc, triangle, 3);
+      SelectObject(dc, oldPen);
+      SelectObject(dc, oldBrush);
+      for (int sub = 1; sub < 3; ++sub) {
         RECT cell{};
         ListView_GetSubItemRect(grid_, item, sub, LVIR_BOUNDS, &cell);
-        if (sub == 0) cell.right = cell.left + ListView_GetColumnWidth(grid_, 0);
         wchar_t text[128] = {};
         ListView_GetItemText(grid_, item, sub, text, 128);
-        cell.left += sub == 0 ? 2 : 6;
+        cell.left += 6;
         DrawTextW(dc, text, -1, &cell, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
       }
       SelectObject(dc, old);
@@ -300,6 +321,17 @@ LRESULT CALLBACK TPelmoraForm::GridProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     if (msg == WM_CHAR) {
       self->DBGrid1KeyPress(static_cast<wchar_t>(wParam));
       return 0;
+    }
+    // The grid's text is its rows as shown, one "Type<TAB>Description" line
+    // each, so that screen readers and test drivers can read the list.
+    if (msg == WM_GETTEXT || msg == WM_GETTEXTLENGTH) {
+      const std::wstring text = self->GridText();
+      if (msg == WM_GETTEXTLENGTH) return static_cast<LRESULT>(text.size());
+      if (wParam == 0) return 0;
+      const std::size_t n = std::min<std::size_t>(text.size(), wParam - 1);
+      std::copy_n(text.c_str(), n, reinterpret_cast<wchar_t*>(lParam));
+      reinterpret_cast<wchar_t*>(lParam)[n] = L'\0';
+      return static_cast<LRESULT>(n);
     }
     if (msg == WM_GETDLGCODE) {
       const LRESULT code = CallWindowProcW(self->gridDefault_, hwnd, msg, wParam, lParam);

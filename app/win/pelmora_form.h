@@ -53,6 +53,7 @@ class TPelmoraForm : public WindowBase {
   void FillGrid();
   void SelectRow(std::size_t row);
   std::string CurrentField(const char* name) const;
+  std::wstring GridText() const;
   // The contact of the current row, taken when a dialog opens.
   ContactRef CurrentContact() const;
   static LRESULT CALLBACK GridProc(HWND, UINT, WPARAM, LPARAM);

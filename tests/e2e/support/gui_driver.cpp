@@ -69,62 +69,21 @@ void SetText(HWND hwnd, const std::wstring& text) {
 
 void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
-namespace {
-// Memory inside another process for list-view messages.
-class RemoteBuffer {
- public:
-  RemoteBuffer(HWND hwnd, SIZE_T size) : size_(size) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (process_)
-      address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  }
-  ~RemoteBuffer() {
-    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-    if (process_) CloseHandle(process_);
-  }
-  bool Ok() const { return address_ != nullptr; }
-  void* Address() const { return address_; }
-  bool Write(const void* data, SIZE_T n, SIZE_T offset = 0) {
-    return WriteProcessMemory(process_, static_cast<char*>(address_) + offset, data, n, nullptr);
-  }
-  bool Read(void* data, SIZE_T n, SIZE_T offset = 0) {
-    return ReadProcessMemory(process_, static_cast<char*>(address_) + offset, data, n, nullptr);
-  }
-
- private:
-  HANDLE process_ = nullptr;
-  void* address_ = nullptr;
-  SIZE_T size_;
-};
-}  // namespace
-
-std::vector<std::vector<std::wstring>> ListViewRows(HWND listView, int columns) {
+std::vector<std::vector<std::wstring>> ListViewRows(HWND listView) {
+  // Cross-process list-view memory is unreliable under emulated Wine; the
+  // grid gives its rows as its window text instead.
   std::vector<std::vector<std::wstring>> rows;
   DWORD_PTR count = 0;
   SendMessageTimeoutW(listView, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
-  constexpr int kChars = 512;
-  RemoteBuffer remote(listView, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
-  if (!remote.Ok()) return rows;
-  for (int row = 0; row < static_cast<int>(count); ++row) {
-    std::vector<std::wstring> cells;
-    for (int col = 0; col < columns; ++col) {
-      LVITEMW item{};
-      item.iSubItem = col;
-      item.cchTextMax = kChars;
-      item.pszText =
-          reinterpret_cast<wchar_t*>(static_cast<char*>(remote.Address()) + sizeof(LVITEMW));
-      remote.Write(&item, sizeof(item));
-      DWORD_PTR result = 0;
-      SendMessageTimeoutW(listView, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                          reinterpret_cast<LPARAM>(remote.Address()), SMTO_ABORTIFHUNG, 5000,
-                          &result);
-      wchar_t text[kChars] = {};
-      remote.Read(text, sizeof(text) - sizeof(wchar_t), sizeof(LVITEMW));
-      cells.emplace_back(text);
-    }
-    rows.push_back(std::move(cells));
+  const std::wstring text = Text(listView);
+  std::size_t start = 0;
+  for (DWORD_PTR row = 0; row < count; ++row) {
+    std::size_t end = text.find(L"\r\n", start);
+    if (end == std::wstring::npos) end = text.size();
+    const std::wstring line = text.substr(start, end - start);
+    const std::size_t tab = line.find(L'\t');
+    rows.push_back({line.substr(0, tab), tab == std::wstring::npos ? L"" : line.substr(tab + 1)});
+    start = end + 2;
   }
   return rows;
 }
@@ -137,21 +96,24 @@ int ListViewSelected(HWND listView) {
 }
 
 void ClickRow(HWND listView, int row, bool doubleClick) {
-  RemoteBuffer remote(listView, sizeof(RECT));
-  RECT rect{};
-  rect.left = LVIR_BOUNDS;
-  remote.Write(&rect, sizeof(rect));
-  DWORD_PTR result = 0;
-  SendMessageTimeoutW(listView, LVM_GETITEMRECT, static_cast<WPARAM>(row),
-                      reinterpret_cast<LPARAM>(remote.Address()), SMTO_ABORTIFHUNG, 5000, &result);
-  remote.Read(&rect, sizeof(rect));
-  const LPARAM at = MAKELPARAM(rect.left + 30, (rect.top + rect.bottom) / 2);
+  // Keys select the row; the double click goes where the row is drawn.
+  PostMessageW(listView, WM_KEYDOWN, VK_HOME, 0);
+  for (int i = 0; i < row; ++i) PostMessageW(listView, WM_KEYDOWN, VK_DOWN, 0);
+  if (!doubleClick) return;
+  RECT header{};
+  GetWindowRect(FindWindowExW(listView, nullptr, L"SysHeader32", nullptr), &header);
+  DWORD_PTR one = 0, two = 0;
+  SendMessageTimeoutW(listView, LVM_APPROXIMATEVIEWRECT, 1, MAKELPARAM(-1, -1), SMTO_ABORTIFHUNG,
+                      5000, &one);
+  SendMessageTimeoutW(listView, LVM_APPROXIMATEVIEWRECT, 2, MAKELPARAM(-1, -1), SMTO_ABORTIFHUNG,
+                      5000, &two);
+  const int rowHeight = HIWORD(two) - HIWORD(one);
+  const int y = (header.bottom - header.top) + row * rowHeight + rowHeight / 2;
+  const LPARAM at = MAKELPARAM(40, y);
   PostMessageW(listView, WM_LBUTTONDOWN, MK_LBUTTON, at);
   PostMessageW(listView, WM_LBUTTONUP, 0, at);
-  if (doubleClick) {
-    PostMessageW(listView, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
-    PostMessageW(listView, WM_LBUTTONUP, 0, at);
-  }
+  PostMessageW(listView, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  PostMessageW(listView, WM_LBUTTONUP, 0, at);
 }
 
 void TypeChar(HWND hwnd, wchar_t ch) { PostMessageW(hwnd, WM_CHAR, ch, 1); }

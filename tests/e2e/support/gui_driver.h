@@ -25,8 +25,8 @@ void SetText(HWND hwnd, const std::wstring& text);
 // Buttons: posted, so a modal dialog opened by the click does not block us.
 void Click(HWND button);
 
-// ListView rows of another process: every column's text.
-std::vector<std::vector<std::wstring>> ListViewRows(HWND listView, int columns);
+// Rows of Pelmora's grid: Type and Description.
+std::vector<std::vector<std::wstring>> ListViewRows(HWND listView);
 int ListViewSelected(HWND listView);
 // Mouse on a row: a click selects it, a double click opens it.
 void ClickRow(HWND listView, int row, bool doubleClick);
