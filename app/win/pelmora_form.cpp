@@ -54,18 +54,18 @@ void TPelmoraForm::CreateControls() {
     ListView_InsertColumn(grid_, i, &column);
   }
   // Hidden and disabled until the first tick.
-  struct Spec {
+  struct ButtonLayout {
     HWND* hwnd;
     const wchar_t* caption;
     int top;
     int id;
   };
-  const Spec buttons[] = {{&goTo_, L"Go To ", 32, kIdGoToButton},
+  const ButtonLayout buttons[] = {{&goTo_, L"Go To ", 32, kIdGoToButton},
                           {&add_, L"Add", 64, kIdAddButton},
                           {&edit_, L"Edit", 96, kIdEditButton},
                           {&delete_, L"Delete ", 128, kIdDeleteButton},
                           {&info_, L"Info", 160, kIdInfoButton}};
-  for (const Spec& b : buttons)
+  for (const ButtonLayout& b : buttons)
     *b.hwnd = CreateChild(hwnd_, L"BUTTON", b.caption, WS_TABSTOP | BS_PUSHBUTTON, 240, b.top, 41,
                           25, b.id, font_);
   for (HWND b : {goTo_, add_, edit_, delete_}) EnableWindow(b, FALSE);
