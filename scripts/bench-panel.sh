@@ -6,6 +6,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/wine-env.sh"
 pelmora_display
 pelmora_wine_prefix
-wineserver -p
+pelmora_wine_services
 wine "$root/build/win/bin/panel_bench.exe"
 echo "(goal: a switch shows within one 500 ms tick plus the DDE round trips)"

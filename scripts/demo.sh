@@ -13,7 +13,7 @@ if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
 fi
 pelmora_display
 pelmora_wine_prefix
-wineserver -p
+pelmora_wine_services
 bin="$root/build/win/bin"
 data=$(winepath -w "$root/build/demo-goldmine")
 wine "$bin/goldmine/gmw.exe" --data "$data\\" --demo &

@@ -11,7 +11,7 @@ bash "$root/scripts/build.sh" all
 wait "$prefix_job" || { cat "$root/build-prefix.log"; exit 1; }
 rm -f "$root/build-prefix.log"
 pelmora_display
-wineserver -p
+pelmora_wine_services
 cleanup() {
   wineserver -k 2>/dev/null || true
   [ -n "${PELMORA_XVFB_PID:-}" ] && kill "$PELMORA_XVFB_PID" 2>/dev/null || true

@@ -37,3 +37,12 @@ pelmora_display() {
   rm -f "$fdfile"
   export PELMORA_XVFB_PID
 }
+
+# Keeps the wineserver and the prefix's service processes running. Services
+# started by a test's first Wine process would inherit its output pipe and keep
+# the test runner waiting for end-of-file long after the test exits.
+pelmora_wine_services() {
+  wineserver -p </dev/null >/dev/null 2>&1
+  pgrep -x services.exe >/dev/null && return 0
+  /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1 || true
+}

@@ -5,4 +5,5 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "wine-run: no DISPLAY; run the tests through scripts/test.sh" >&2
   exit 2
 fi
+pelmora_wine_services
 exec wine "$@"
