@@ -1,5 +1,6 @@
 #include "InstructionText.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
@@ -395,11 +396,10 @@ void WriteOperand(TTextBuffer& out, const TInstruction& in, K k, bool firstImm, 
   }
 }
 
-bool InImage(const TModuleRanges& m, uint32_t v) {
-  return v >= m.base && v < m.base + m.size && m.base + m.size - v > 100;
+bool InImage(uint32_t base, uint32_t size, uint32_t v) {
+  return v >= base && v < base + size && base + size - v > 100;
 }
 
-// Name of a target, following a one-instruction thunk to its final target.
 std::string TargetName(const IMemoryReader& reader, const TDisasmSymbols* symbols,
                        uint32_t target) {
   if (!symbols) return {};
@@ -420,12 +420,73 @@ std::string TargetName(const IMemoryReader& reader, const TDisasmSymbols* symbol
   return name;
 }
 
-std::string Comment(const IMemoryReader& reader, const TInstruction& in,
-                    const TDisasmSymbols* symbols) {
-  if (in.dispSize != 4 && in.immSize != 4) return {};
+// Character classes of the string heuristic: what ends the text, what rules it out, and the
+// four counted kinds (letters, digits and space; ",.:\"; the rest of "!" to "]"; all others).
+enum TTextClass : uint8_t { kTextEnd, kTextControl, kTextA, kTextB, kTextC, kTextD };
+
+constexpr auto kTextClasses = [] {
+  std::array<uint8_t, 256> t{};
+  for (int ch = 0; ch < 256; ++ch) {
+    uint8_t k = kTextD;
+    if (ch == 0 || ch == 10 || ch == 12)
+      k = kTextEnd;
+    else if (ch < 32)
+      k = kTextControl;
+    else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
+             ch == ' ')
+      k = kTextA;
+    else if (ch == ',' || ch == '.' || ch == ':' || ch == '\\')
+      k = kTextB;
+    else if (ch >= '!' && ch <= ']')
+      k = kTextC;
+    t[ch] = k;
+  }
+  return t;
+}();
+
+constexpr uint32_t kMaxText = 100;
+
+// The string heuristic: copies the characters looked at to out (at most kMaxText) and returns
+// how many; looks tells whether they look like text.
+uint32_t ScanText(const IMemoryReader& reader, uint32_t address, char* out, bool& looks) {
+  looks = false;
+  int count[6] = {};
+  uint32_t available = 0;
+  const uint8_t* direct = reader.Direct(address, available);
+  uint32_t i = 0;
+  for (; i < kMaxText; ++i) {
+    uint8_t ch = 0;
+    if (i < available)
+      ch = direct[i];
+    else if (!reader.Read(address + i, &ch, 1))
+      return i;
+    uint8_t k = kTextClasses[ch];
+    if (k == kTextEnd) break;
+    if (k == kTextControl) return i;
+    ++count[k];
+    out[i] = char(ch);
+  }
+  if (i < 4) return i;
+  int a = count[kTextA], b = count[kTextB], c = count[kTextC], d = count[kTextD];
+  int e = b / 2 + a;
+  looks = b * 5 < a * 2 && c * 8 < e && d * 10 < e + c / 4;
+  return i;
+}
+
+// Pads the line to 40 and appends the comment; with parts, keeps it whole there too.
+void PutComment(TTextBuffer& line, std::string comment, std::string* whole) {
+  line.PadTo(40);
+  line.Put(comment);
+  if (whole) *whole = std::move(comment);
+}
+
+// The comment of an instruction with a 32-bit displacement or immediate: the name of its
+// target, or the name or text a displacement or immediate points at.
+void WriteComment(TTextBuffer& line, const IMemoryReader& reader, const TInstruction& in,
+                  const TDisasmSymbols* symbols, std::string* whole) {
   if ((in.isCall || in.isJump) && in.target) {
     std::string name = TargetName(reader, symbols, in.target);
-    if (!name.empty()) return "  ; " + name;
+    if (!name.empty()) return PutComment(line, "  ; " + name, whole);
   }
   // A 32-bit displacement or immediate that points into a module image.
   uint32_t candidates[2] = {};
@@ -441,18 +502,29 @@ std::string Comment(const IMemoryReader& reader, const TInstruction& in,
   }
   for (int i = 0; i < n; ++i) {
     uint32_t v = candidates[i];
-    TModuleRanges m;
-    if (!ModuleRangesAt(reader, v, m) || !InImage(m, v)) continue;
+    uint32_t base = 0, size = 0;
+    if (!ModuleImageAt(reader, v, base, size) || !InImage(base, size, v)) continue;
     if (isMemory[i]) {
       uint32_t stored = 0;
-      if (reader.Read(v, &stored, 4) && InImage(m, stored)) v = stored;
+      if (reader.Read(v, &stored, 4) && InImage(base, size, stored)) v = stored;
     }
-    std::string name = NameOfFunction(symbols, v);
-    if (!name.empty()) return "  ; " + name;
-    std::string text;
-    if (LooksLikeText(reader, v, text)) return "  ; '" + text + "'";
+    if (symbols) {
+      std::string name = NameOfFunction(symbols, v);
+      if (!name.empty()) return PutComment(line, "  ; " + name, whole);
+    }
+    char text[kMaxText];
+    bool looks = false;
+    uint32_t length = ScanText(reader, v, text, looks);
+    if (looks) {
+      std::string_view t(text, length);
+      line.PadTo(40);
+      line.Put("  ; '");
+      line.Put(t);
+      line.Put('\'');
+      if (whole) (*whole).assign("  ; '").append(t) += '\'';
+      return;
+    }
   }
-  return {};
 }
 
 }  // namespace
@@ -478,32 +550,10 @@ std::string NameOfFunction(const TDisasmSymbols* symbols, uint32_t address) {
 }
 
 bool LooksLikeText(const IMemoryReader& reader, uint32_t address, std::string& text) {
-  text.clear();
-  int a = 0, b = 0, c = 0, d = 0;
-  uint32_t available = 0;
-  const uint8_t* direct = reader.Direct(address, available);
-  for (uint32_t i = 0; i < 100; ++i) {
-    uint8_t ch = 0;
-    if (i < available)
-      ch = direct[i];
-    else if (!reader.Read(address + i, &ch, 1))
-      return false;
-    if (ch == 0 || ch == 10 || ch == 12) break;
-    if (ch < 32) return false;
-    if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-        ch == ' ')
-      ++a;
-    else if (ch == ',' || ch == '.' || ch == ':' || ch == '\\')
-      ++b;
-    else if (ch >= '!' && ch <= ']')
-      ++c;
-    else
-      ++d;
-    text += char(ch);
-  }
-  if (text.size() < 4) return false;
-  int e = b / 2 + a;
-  return b * 5 < a * 2 && c * 8 < e && d * 10 < e + c / 4;
+  char chars[kMaxText];
+  bool looks = false;
+  text.assign(chars, ScanText(reader, address, chars, looks));
+  return looks;
 }
 
 std::string ComposeLine(const TInstructionText& parts) {
@@ -573,12 +623,8 @@ TInstruction DecodeInstructionText(const IMemoryReader& reader, uint32_t address
     }
     if (k == K::Ib || k == K::Ibs || k == K::Iw || k == K::Iz) firstImm = false;
   }
-  std::string comment = Comment(reader, in, symbols);
-  if (!comment.empty()) {
-    line.PadTo(40);
-    line.Put(comment);
-  }
-  if (parts) parts->comment = std::move(comment);
+  if (in.dispSize == 4 || in.immSize == 4)
+    WriteComment(line, reader, in, symbols, parts ? &parts->comment : nullptr);
   text.assign(line.view());
   return in;
 }

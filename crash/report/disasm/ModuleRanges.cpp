@@ -66,4 +66,50 @@ bool ModuleRangesAt(const IMemoryReader& reader, uint32_t address, TModuleRanges
   return true;
 }
 
+namespace {
+
+bool FullModuleImageAt(const IMemoryReader& reader, uint32_t address, uint32_t& base,
+                       uint32_t& size) {
+  TModuleRanges m;
+  if (!ModuleRangesAt(reader, address, m)) return false;
+  base = m.base;
+  size = m.size;
+  return true;
+}
+
+}  // namespace
+
+bool ModuleImageAt(const IMemoryReader& reader, uint32_t address, uint32_t& base, uint32_t& size) {
+  TRegionInfo region;
+  if (!reader.Query(address, region) || !region.allocationBase) return false;
+  // The DOS header, then the PE header up to SizeOfImage, in place or as two copies. When
+  // either cannot be had whole, the field-by-field reads decide.
+  constexpr uint32_t kPeBytes = 24 + 60;  // signature, file header, optional header to SizeOfImage
+  uint32_t at = region.allocationBase, available = 0;
+  uint8_t dos[0x40], pe[kPeBytes];
+  const uint8_t* d = reader.Direct(at, available);
+  if (!d || available < sizeof dos) {
+    if (!reader.Read(at, dos, sizeof dos)) return FullModuleImageAt(reader, address, base, size);
+    d = dos;
+    available = sizeof dos;
+  }
+  uint32_t peAt = 0;
+  std::memcpy(&peAt, d + 0x3C, 4);
+  if (d[0] != 'M' || d[1] != 'Z' || peAt > 0x1000) return false;
+  const uint8_t* p = nullptr;
+  if (available >= peAt + kPeBytes) {
+    p = d + peAt;
+  } else if (reader.Read(at + peAt, pe, kPeBytes)) {
+    p = pe;
+  } else {
+    return FullModuleImageAt(reader, address, base, size);
+  }
+  uint32_t signature = 0;
+  std::memcpy(&signature, p, 4);
+  if (signature != 0x4550) return false;
+  base = at;
+  std::memcpy(&size, p + 24 + 56, 4);
+  return true;
+}
+
 }  // namespace ostrel

@@ -17,4 +17,8 @@ struct TModuleRanges {
 // The module whose image holds address; false when the allocation has no image headers.
 bool ModuleRangesAt(const IMemoryReader& reader, uint32_t address, TModuleRanges& out);
 
+// Base and SizeOfImage of the module whose image holds address: the same answer as
+// ModuleRangesAt, for callers that need no more than these two (reads fewer header fields).
+bool ModuleImageAt(const IMemoryReader& reader, uint32_t address, uint32_t& base, uint32_t& size);
+
 }  // namespace ostrel
