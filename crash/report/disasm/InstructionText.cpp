@@ -14,10 +14,16 @@ namespace {
 
 using K = TOperandKind;
 
-constexpr std::string_view kReg8[8] = {"al", "cl", "dl", "bl", "ah", "ch", "dh", "bh"};
-constexpr std::string_view kReg16[8] = {"ax", "cx", "dx", "bx", "sp", "bp", "si", "di"};
-constexpr std::string_view kReg32[8] = {"eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi"};
-constexpr std::string_view kSeg[8] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
+// Register names in rows of four bytes, copied a whole row at a time.
+constexpr char kReg8[8][4] = {"al", "cl", "dl", "bl", "ah", "ch", "dh", "bh"};
+constexpr char kReg16[8][4] = {"ax", "cx", "dx", "bx", "sp", "bp", "si", "di"};
+constexpr char kReg32[8][4] = {"eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi"};
+constexpr char kSeg[8][4] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
+
+void PutReg8(TTextBuffer& out, int i) { out.PutPadded(kReg8[i], 2); }
+void PutReg16(TTextBuffer& out, int i) { out.PutPadded(kReg16[i], 2); }
+void PutReg32(TTextBuffer& out, int i) { out.PutPadded(kReg32[i], 3); }
+void PutSeg(TTextBuffer& out, int i) { out.PutPadded(kSeg[i], i < 6 ? 2 : 1); }
 
 // Writes the mnemonic: "|" variants by operand size (address size for the ecx jumps), "/"
 // variants by the SSE prefix, "%cc" condition codes, P/S packed-scalar and single-double.
@@ -25,7 +31,7 @@ void WriteMnemonic(TTextBuffer& out, const TInstruction& in) {
   if (in.x87) out.Put('f');
   const char* name = in.mnemonic ? in.mnemonic : "";
   if (!(in.flags & kFlagNameCoded)) {
-    out.Put(std::string_view(name));
+    out.PutString(name);
     return;
   }
   int bar = (in.opcode >= 0xE0 && in.opcode <= 0xE3) ? in.addrSize : in.opSize;
@@ -185,7 +191,7 @@ void WriteMemory(TTextBuffer& out, const TInstruction& in, K k) {
               : in.segment == 0x3E ? 3
               : in.segment == 0x64 ? 4
                                    : 5;
-    out.Put(kSeg[seg]);
+    PutSeg(out, seg);
     out.Put(':');
   }
   out.Put('[');
@@ -201,12 +207,12 @@ void WriteMemory(TTextBuffer& out, const TInstruction& in, K k) {
   } else {
     int base = MemoryBase(in), index = MemoryIndex(in);
     if (base >= 0) {
-      out.Put(kReg32[base]);
+      PutReg32(out, base);
       any = true;
     }
     if (index >= 0) {
       if (any) out.Put('+');
-      out.Put(kReg32[index]);
+      PutReg32(out, index);
       int scale = 1 << (in.sib >> 6);
       if (scale > 1) {
         out.Put('*');
@@ -231,10 +237,11 @@ void WriteMemory(TTextBuffer& out, const TInstruction& in, K k) {
 }
 
 void WriteRegister(TTextBuffer& out, int size, int index) {
-  out.Put(size == 1 ? kReg8[index] : size == 2 ? kReg16[index] : kReg32[index]);
+  size == 1 ? PutReg8(out, index) : size == 2 ? PutReg16(out, index) : PutReg32(out, index);
 }
 
-void WriteNumbered(TTextBuffer& out, const char* prefix, int number) {
+template <size_t N>
+void WriteNumbered(TTextBuffer& out, const char (&prefix)[N], int number) {
   out.Put(prefix);
   out.Put(char('0' + number));
 }
@@ -246,35 +253,35 @@ void WriteOperand(TTextBuffer& out, const TInstruction& in, K k, bool firstImm, 
   uint32_t immValue = firstImm ? in.imm : in.imm2;
   switch (k) {
     case K::Eb:
-      r ? out.Put(kReg8[rm]) : WriteMemory(out, in, k);
+      r ? PutReg8(out, rm) : WriteMemory(out, in, k);
       return;
     case K::Ew:
-      r ? out.Put(kReg16[rm]) : WriteMemory(out, in, k);
+      r ? PutReg16(out, rm) : WriteMemory(out, in, k);
       return;
     case K::Ev:
     case K::Ews:
       r ? WriteRegister(out, vsize, rm) : WriteMemory(out, in, k);
       return;
     case K::Ed:
-      r ? out.Put(kReg32[rm]) : WriteMemory(out, in, k);
+      r ? PutReg32(out, rm) : WriteMemory(out, in, k);
       return;
     case K::Gb:
-      out.Put(kReg8[reg]);
+      PutReg8(out, reg);
       return;
     case K::Gw:
-      out.Put(kReg16[reg]);
+      PutReg16(out, reg);
       return;
     case K::Gv:
       WriteRegister(out, vsize, reg);
       return;
     case K::Gd:
-      out.Put(kReg32[reg]);
+      PutReg32(out, reg);
       return;
     case K::Rd:
-      out.Put(kReg32[rm]);
+      PutReg32(out, rm);
       return;
     case K::Zb:
-      out.Put(kReg8[in.opcode & 7]);
+      PutReg8(out, in.opcode & 7);
       return;
     case K::Zv:
       WriteRegister(out, vsize, in.opcode & 7);
@@ -320,7 +327,7 @@ void WriteOperand(TTextBuffer& out, const TInstruction& in, K k, bool firstImm, 
       WriteMemory(out, in, k);
       return;
     case K::Sw:
-      out.Put(kSeg[reg]);
+      PutSeg(out, reg);
       return;
     case K::Cd:
       WriteNumbered(out, "cr", reg);

@@ -8,6 +8,26 @@
 
 namespace ostrel {
 
+namespace text_detail {
+
+// Hex digit pairs of every byte value, "000102...", in one case.
+struct THexPairs {
+  char c[512];
+};
+constexpr THexPairs MakeHexPairs(bool upper) {
+  THexPairs p{};
+  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  for (int i = 0; i < 256; ++i) {
+    p.c[2 * i] = digits[i >> 4];
+    p.c[2 * i + 1] = digits[i & 15];
+  }
+  return p;
+}
+inline constexpr THexPairs kLowerHexPairs = MakeHexPairs(false);
+inline constexpr THexPairs kUpperHexPairs = MakeHexPairs(true);
+
+}  // namespace text_detail
+
 class TTextBuffer {
  public:
   void Put(char c) {
@@ -18,25 +38,56 @@ class TTextBuffer {
     std::memcpy(buf_ + n_, s.data(), k);
     n_ += k;
   }
-  // Hex digits, at least minDigits of them.
+  // A string literal: copied with its size known at compile time.
+  template <size_t N>
+  void Put(const char (&s)[N]) {
+    if (kSize - n_ >= N - 1) {
+      std::memcpy(buf_ + n_, s, N - 1);
+      n_ += N - 1;
+    } else {
+      Put(std::string_view(s, N - 1));
+    }
+  }
+  // The first length characters of a name stored in at least W readable bytes: W bytes are
+  // copied (the buffer has room behind its end for that) and length of them kept.
+  template <size_t W>
+  void PutPadded(const char (&s)[W], size_t length) {
+    static_assert(W <= kSlack);
+    if (kSize - n_ >= length) {
+      std::memcpy(buf_ + n_, s, W);
+      n_ += length;
+    } else {
+      Put(std::string_view(s, length));
+    }
+  }
+  // A zero-terminated string.
+  void PutString(const char* s) {
+    while (*s && n_ < kSize) buf_[n_++] = *s++;
+  }
+  // Hex digits, at least minDigits (at most 8) of them.
   void Hex(uint32_t v, int minDigits, bool upper) {
-    const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-    char tmp[8];
-    int k = 0;
-    do {
-      tmp[k++] = digits[v & 15];
-      v >>= 4;
-    } while (v);
-    while (k < minDigits) tmp[k++] = '0';
-    while (k) Put(tmp[--k]);
+    int digits = v ? (32 - __builtin_clz(v) + 3) / 4 : 1;
+    if (digits < minDigits) digits = minDigits;
+    if (kSize - n_ < size_t(digits)) return HexSlow(v, minDigits, upper);
+    const char* pairs = upper ? text_detail::kUpperHexPairs.c : text_detail::kLowerHexPairs.c;
+    char* end = buf_ + n_ + digits;
+    n_ += digits;
+    // Two digits at a time from the right; an odd count leaves one for the end.
+    for (; digits >= 2; digits -= 2) {
+      end -= 2;
+      std::memcpy(end, pairs + 2 * (v & 0xFF), 2);
+      v >>= 8;
+    }
+    if (digits) end[-1] = pairs[2 * (v & 15) + 1];
   }
   // Exactly 8 lower-case hex digits.
   void Hex8(uint32_t v) {
     if (kSize - n_ < 8) return Hex(v, 8, false);
-    for (int i = 7; i >= 0; --i) {
-      buf_[n_ + i] = "0123456789abcdef"[v & 15];
-      v >>= 4;
-    }
+    char* p = buf_ + n_;
+    std::memcpy(p, text_detail::kLowerHexPairs.c + 2 * (v >> 24), 2);
+    std::memcpy(p + 2, text_detail::kLowerHexPairs.c + 2 * ((v >> 16) & 0xFF), 2);
+    std::memcpy(p + 4, text_detail::kLowerHexPairs.c + 2 * ((v >> 8) & 0xFF), 2);
+    std::memcpy(p + 6, text_detail::kLowerHexPairs.c + 2 * (v & 0xFF), 2);
     n_ += 8;
   }
   void Decimal(uint32_t v) {
@@ -58,6 +109,12 @@ class TTextBuffer {
     Hex(v, 1, true);
   }
   void PadTo(size_t width) {
+    if (n_ >= width) return;
+    if (width <= kPadChunk) {
+      std::memset(buf_ + n_, ' ', kPadChunk);  // n_ < width: inside the buffer
+      n_ = width;
+      return;
+    }
     while (n_ < width && n_ < kSize) buf_[n_++] = ' ';
   }
   size_t size() const { return n_; }
@@ -67,7 +124,23 @@ class TTextBuffer {
 
  private:
   static constexpr size_t kSize = 400;
-  char buf_[kSize];
+  static constexpr size_t kSlack = 16;     // room behind kSize for fixed-size copies
+  static constexpr size_t kPadChunk = 64;  // padding up to this width is one fixed-size fill
+  static_assert(2 * kPadChunk <= kSize + kSlack);
+
+  void HexSlow(uint32_t v, int minDigits, bool upper) {
+    const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    char tmp[8];
+    int k = 0;
+    do {
+      tmp[k++] = digits[v & 15];
+      v >>= 4;
+    } while (v);
+    while (k < minDigits) tmp[k++] = '0';
+    while (k) Put(tmp[--k]);
+  }
+
+  char buf_[kSize + kSlack];
   size_t n_ = 0;
 };
 
