@@ -98,10 +98,10 @@ int WrittenRegister(const TInstruction& in, K k) {
   }
 }
 
-const TOpcode kMonitor = {"monitor", {}, 0, 0, 0};
-const TOpcode kMwait = {"mwait", {}, 0, 0, 0};
-const TOpcode kXgetbv = {"xgetbv", {}, 0, 0, kEax | kEdx};
-const TOpcode kRdtscp = {"rdtscp", {}, 0, 0, kEax | kEcx | kEdx};
+const TOpcode kMonitor = {"monitor", {}, 0, 0, 0, 7};
+const TOpcode kMwait = {"mwait", {}, 0, 0, 0, 5};
+const TOpcode kXgetbv = {"xgetbv", {}, 0, 0, kEax | kEdx, 6};
+const TOpcode kRdtscp = {"rdtscp", {}, 0, 0, kEax | kEcx | kEdx, 6};
 
 }  // namespace
 
@@ -317,6 +317,7 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
     }
     local = *e;
     local.name = name;
+    local.nameLength = 0;  // counted by the text
     e = &local;
   }
 
@@ -375,6 +376,7 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
   in.length = uint8_t(pos);
   in.next = address + pos;
   in.mnemonic = e->name;
+  in.mnemonicLength = e->nameLength;
   in.flags = e->flags;
   for (int i = 0; i < 3; ++i) in.op[i] = e->op[i];
   in.isCall = (e->flags & kFlagCall) != 0;

@@ -106,6 +106,7 @@ struct TInstruction {
   uint8_t immSize = 0;
   uint32_t immAddress = 0;
   const char* mnemonic = nullptr;
+  uint8_t mnemonicLength = 0;  // characters of mnemonic when known, else 0
   TOperandKind op[3] = {};
   uint8_t x87 = 0;     // x87 instruction: the name lacks its leading "f"
   uint32_t flags = 0;  // table flags of the entry

@@ -31,7 +31,10 @@ void WriteMnemonic(TTextBuffer& out, const TInstruction& in) {
   if (in.x87) out.Put('f');
   const char* name = in.mnemonic ? in.mnemonic : "";
   if (!(in.flags & kFlagNameCoded)) {
-    out.PutString(name);
+    if (in.mnemonicLength)
+      out.PutTerminated(name, in.mnemonicLength);
+    else
+      out.PutString(name);
     return;
   }
   int bar = (in.opcode >= 0xE0 && in.opcode <= 0xE3) ? in.addrSize : in.opSize;

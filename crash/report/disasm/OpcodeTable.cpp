@@ -1,5 +1,6 @@
 #include "OpcodeTable.h"
 
+#include <cstring>
 #include <initializer_list>
 
 namespace ostrel {
@@ -53,6 +54,8 @@ void Set(TOpcode& e, const char* name, K a = K::None, K b = K::None, K c = K::No
   e.op[2] = c;
   e.flags = flags;
   e.implicit = implicit;
+  size_t length = name ? std::strlen(name) : 0;
+  e.nameLength = uint8_t(length < 256 ? length : 0);
   if (UsesModrm(a) || UsesModrm(b) || UsesModrm(c)) e.flags |= kM;
   e.flags |= OperandFlags(a) | OperandFlags(b) | OperandFlags(c);
   for (const char* n = name; n && *n; ++n) {

@@ -48,6 +48,7 @@ struct TOpcode {
   uint32_t flags = 0;
   uint8_t group = 0;
   uint8_t implicit = 0;
+  uint8_t nameLength = 0;  // characters of name; 0 when not known (the text counts them)
 };
 
 struct TOpcodeTables {

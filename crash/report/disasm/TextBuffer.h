@@ -60,6 +60,24 @@ class TTextBuffer {
       Put(std::string_view(s, length));
     }
   }
+  // A zero-terminated string of known length (at most 15): the length characters and the
+  // terminator behind them are copied as two overlapping pieces, and the terminator dropped.
+  void PutTerminated(const char* s, size_t length) {
+    if (length > 15 || kSize - n_ < 16) return Put(std::string_view(s, length));
+    char* d = buf_ + n_;
+    size_t bytes = length + 1;
+    if (bytes >= 8) {
+      std::memcpy(d, s, 8);
+      std::memcpy(d + bytes - 8, s + bytes - 8, 8);
+    } else if (bytes >= 4) {
+      std::memcpy(d, s, 4);
+      std::memcpy(d + bytes - 4, s + bytes - 4, 4);
+    } else {
+      std::memcpy(d, s, 2);
+      std::memcpy(d + bytes - 2, s + bytes - 2, 2);
+    }
+    n_ += length;
+  }
   // A zero-terminated string.
   void PutString(const char* s) {
     while (*s && n_ < kSize) buf_[n_++] = *s++;
