@@ -72,9 +72,12 @@ void WriteAddress(TTextBuffer& out, uint32_t v) {
   out.Hex(v, 8, true);
 }
 
-// Operand size in bytes of a kind; 0 when it has none.
-int SizeOf(const TInstruction& in, K k) {
-  bool reg = (in.modrm >> 6) == 3;
+// Operand size of a kind in bytes, 0 when it has none, or one of these two that depend on
+// the instruction.
+constexpr uint8_t kSizeV = 0xFF;    // 2 with the operand-size prefix (and no SSE prefix), else 4
+constexpr uint8_t kSizeEws = 0xFE;  // register: 2 or 4 by the operand-size prefix; memory: 2
+
+constexpr uint8_t KindSize(K k) {
   switch (k) {
     case K::Eb:
     case K::Gb:
@@ -91,13 +94,13 @@ int SizeOf(const TInstruction& in, K k) {
     case K::AX:
       return 2;
     case K::Ews:
-      return reg ? (in.opSize ? 2 : 4) : 2;
+      return kSizeEws;
     case K::Ev:
     case K::Gv:
     case K::Zv:
     case K::eAX:
     case K::Ov:
-      return in.opSize && in.ssePrefix == 0 ? 2 : 4;
+      return kSizeV;
     case K::Ed:
     case K::Gd:
     case K::Rd:
@@ -122,7 +125,11 @@ int SizeOf(const TInstruction& in, K k) {
   }
 }
 
-bool IsRegisterOperand(const TInstruction& in, K k) {
+// Whether a kind counts as a register operand when sizes are compared: never, always, or
+// when the ModRM operand is a register.
+enum TRegisterKind : uint8_t { kNoRegister, kRegister, kRegisterIfMod3 };
+
+constexpr uint8_t KindRegister(K k) {
   switch (k) {
     case K::Gb:
     case K::Gw:
@@ -137,7 +144,7 @@ bool IsRegisterOperand(const TInstruction& in, K k) {
     case K::Nq:
     case K::Vx:
     case K::Ux:
-      return true;
+      return kRegister;
     case K::Eb:
     case K::Ew:
     case K::Ev:
@@ -147,10 +154,35 @@ bool IsRegisterOperand(const TInstruction& in, K k) {
     case K::Wx:
     case K::Wq:
     case K::Wd:
-      return (in.modrm >> 6) == 3;
+      return kRegisterIfMod3;
     default:
-      return false;
+      return kNoRegister;
   }
+}
+
+constexpr size_t kKinds = size_t(K::Ews) + 1;
+
+template <uint8_t (*F)(K)>
+constexpr std::array<uint8_t, kKinds> KindTable() {
+  std::array<uint8_t, kKinds> t{};
+  for (size_t i = 0; i < kKinds; ++i) t[i] = F(K(i));
+  return t;
+}
+
+constexpr auto kKindSizes = KindTable<KindSize>();
+constexpr auto kKindRegisters = KindTable<KindRegister>();
+
+// Operand size in bytes of a kind; 0 when it has none.
+int SizeOf(const TInstruction& in, K k) {
+  uint8_t size = kKindSizes[size_t(k)];
+  if (size < kSizeEws) return size;
+  if (size == kSizeV) return in.opSize && in.ssePrefix == 0 ? 2 : 4;
+  return (in.modrm >> 6) == 3 ? (in.opSize ? 2 : 4) : 2;
+}
+
+bool IsRegisterOperand(const TInstruction& in, K k) {
+  uint8_t r = kKindRegisters[size_t(k)];
+  return r == kRegister || (r == kRegisterIfMod3 && (in.modrm >> 6) == 3);
 }
 
 void WriteMemory(TTextBuffer& out, const TInstruction& in, K k) {
@@ -239,9 +271,15 @@ void WriteMemory(TTextBuffer& out, const TInstruction& in, K k) {
   out.Put(']');
 }
 
-void WriteRegister(TTextBuffer& out, int size, int index) {
-  size == 1 ? PutReg8(out, index) : size == 2 ? PutReg16(out, index) : PutReg32(out, index);
+// A general register of the operand size: 16-bit with the operand-size prefix (and no SSE
+// prefix), else 32-bit.
+void PutRegV(TTextBuffer& out, const TInstruction& in, int index) {
+  in.opSize&& in.ssePrefix == 0 ? PutReg16(out, index) : PutReg32(out, index);
 }
+
+int ModrmReg(const TInstruction& in) { return (in.modrm >> 3) & 7; }
+int ModrmRm(const TInstruction& in) { return in.modrm & 7; }
+bool ModrmIsRegister(const TInstruction& in) { return (in.modrm >> 6) == 3; }
 
 template <size_t N>
 void WriteNumbered(TTextBuffer& out, const char (&prefix)[N], int number) {
@@ -250,52 +288,49 @@ void WriteNumbered(TTextBuffer& out, const char (&prefix)[N], int number) {
 }
 
 void WriteOperand(TTextBuffer& out, const TInstruction& in, K k, bool firstImm, uint32_t& target) {
-  uint8_t mod = in.modrm >> 6, reg = (in.modrm >> 3) & 7, rm = in.modrm & 7;
-  bool r = mod == 3;
-  int vsize = in.opSize && in.ssePrefix == 0 ? 2 : 4;
-  uint32_t immValue = firstImm ? in.imm : in.imm2;
+  // Each case reads only the fields it needs: this runs for every operand of every line.
   switch (k) {
     case K::Eb:
-      r ? PutReg8(out, rm) : WriteMemory(out, in, k);
+      ModrmIsRegister(in) ? PutReg8(out, ModrmRm(in)) : WriteMemory(out, in, k);
       return;
     case K::Ew:
-      r ? PutReg16(out, rm) : WriteMemory(out, in, k);
+      ModrmIsRegister(in) ? PutReg16(out, ModrmRm(in)) : WriteMemory(out, in, k);
       return;
     case K::Ev:
     case K::Ews:
-      r ? WriteRegister(out, vsize, rm) : WriteMemory(out, in, k);
+      ModrmIsRegister(in) ? PutRegV(out, in, ModrmRm(in)) : WriteMemory(out, in, k);
       return;
     case K::Ed:
-      r ? PutReg32(out, rm) : WriteMemory(out, in, k);
+      ModrmIsRegister(in) ? PutReg32(out, ModrmRm(in)) : WriteMemory(out, in, k);
       return;
     case K::Gb:
-      PutReg8(out, reg);
+      PutReg8(out, ModrmReg(in));
       return;
     case K::Gw:
-      PutReg16(out, reg);
+      PutReg16(out, ModrmReg(in));
       return;
     case K::Gv:
-      WriteRegister(out, vsize, reg);
+      PutRegV(out, in, ModrmReg(in));
       return;
     case K::Gd:
-      PutReg32(out, reg);
+      PutReg32(out, ModrmReg(in));
       return;
     case K::Rd:
-      PutReg32(out, rm);
+      PutReg32(out, ModrmRm(in));
       return;
     case K::Zb:
       PutReg8(out, in.opcode & 7);
       return;
     case K::Zv:
-      WriteRegister(out, vsize, in.opcode & 7);
+      PutRegV(out, in, in.opcode & 7);
       return;
     case K::Ib:
     case K::Iw:
     case K::Iz:
-      out.Value(immValue);
+      out.Value(firstImm ? in.imm : in.imm2);
       return;
     case K::Ibs: {
-      int32_t v = int32_t(immValue);
+      int32_t v = int32_t(firstImm ? in.imm : in.imm2);
       if (v < 0) out.Put('-');
       out.Value(v < 0 ? uint32_t(0) - uint32_t(v) : uint32_t(v));
       return;
@@ -330,13 +365,13 @@ void WriteOperand(TTextBuffer& out, const TInstruction& in, K k, bool firstImm, 
       WriteMemory(out, in, k);
       return;
     case K::Sw:
-      PutSeg(out, reg);
+      PutSeg(out, ModrmReg(in));
       return;
     case K::Cd:
-      WriteNumbered(out, "cr", reg);
+      WriteNumbered(out, "cr", ModrmReg(in));
       return;
     case K::Dd:
-      WriteNumbered(out, "dr", reg);
+      WriteNumbered(out, "dr", ModrmReg(in));
       return;
     case K::AL:
       out.Put("al");
@@ -351,7 +386,7 @@ void WriteOperand(TTextBuffer& out, const TInstruction& in, K k, bool firstImm, 
       out.Put("ax");
       return;
     case K::eAX:
-      WriteRegister(out, vsize, 0);
+      PutRegV(out, in, 0);
       return;
     case K::One:
       out.Put('1');
@@ -375,30 +410,30 @@ void WriteOperand(TTextBuffer& out, const TInstruction& in, K k, bool firstImm, 
       out.Put("gs");
       return;
     case K::Pq:
-      WriteNumbered(out, "mm", reg);
+      WriteNumbered(out, "mm", ModrmReg(in));
       return;
     case K::Qq:
-      r ? WriteNumbered(out, "mm", rm) : WriteMemory(out, in, k);
+      ModrmIsRegister(in) ? WriteNumbered(out, "mm", ModrmRm(in)) : WriteMemory(out, in, k);
       return;
     case K::Nq:
-      WriteNumbered(out, "mm", rm);
+      WriteNumbered(out, "mm", ModrmRm(in));
       return;
     case K::Vx:
-      WriteNumbered(out, "xmm", reg);
+      WriteNumbered(out, "xmm", ModrmReg(in));
       return;
     case K::Wx:
     case K::Wq:
     case K::Wd:
-      r ? WriteNumbered(out, "xmm", rm) : WriteMemory(out, in, k);
+      ModrmIsRegister(in) ? WriteNumbered(out, "xmm", ModrmRm(in)) : WriteMemory(out, in, k);
       return;
     case K::Ux:
-      WriteNumbered(out, "xmm", rm);
+      WriteNumbered(out, "xmm", ModrmRm(in));
       return;
     case K::ST0:
       out.Put("st");
       return;
     case K::STi:
-      WriteNumbered(out, "st(", rm);
+      WriteNumbered(out, "st(", ModrmRm(in));
       out.Put(')');
       return;
     case K::None:
