@@ -274,7 +274,8 @@ void WriteMemory(TTextBuffer& out, const TInstruction& in, K k) {
 // A general register of the operand size: 16-bit with the operand-size prefix (and no SSE
 // prefix), else 32-bit.
 void PutRegV(TTextBuffer& out, const TInstruction& in, int index) {
-  in.opSize&& in.ssePrefix == 0 ? PutReg16(out, index) : PutReg32(out, index);
+  bool word = in.opSize && in.ssePrefix == 0;
+  out.PutPadded(word ? kReg16[index] : kReg32[index], word ? 2 : 3);
 }
 
 int ModrmReg(const TInstruction& in) { return (in.modrm >> 3) & 7; }
@@ -670,7 +671,8 @@ TInstruction DecodeInstructionText(const IMemoryReader& reader, uint32_t address
   }
   if (in.dispSize == 4 || in.immSize == 4)
     WriteComment(line, reader, in, symbols, parts ? &parts->comment : nullptr);
-  text.assign(line.view());
+  text.clear();
+  text.append(line.view());
   return in;
 }
 
