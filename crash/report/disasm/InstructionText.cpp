@@ -466,57 +466,80 @@ std::string TargetName(const IMemoryReader& reader, const TDisasmSymbols* symbol
   return name;
 }
 
-// Character classes of the string heuristic: what ends the text, what rules it out, and the
-// four counted kinds (letters, digits and space; ",.:\"; the rest of "!" to "]"; all others).
-enum TTextClass : uint8_t { kTextEnd, kTextControl, kTextA, kTextB, kTextC, kTextD };
-
-constexpr auto kTextClasses = [] {
-  std::array<uint8_t, 256> t{};
+// The string heuristic's view of each character: 0 ends the text, 1 rules it out, else one
+// count in the byte of its kind: a (letters, digits, space) bits 8-15, b (",.:\") 16-23, c (the
+// rest of "!" to "]") 24-31, d (all others) 32-39. At most 100 characters: a byte holds a count.
+constexpr auto kTextCounts = [] {
+  std::array<uint64_t, 256> t{};
   for (int ch = 0; ch < 256; ++ch) {
-    uint8_t k = kTextD;
+    uint64_t v = uint64_t(1) << 32;  // d
     if (ch == 0 || ch == 10 || ch == 12)
-      k = kTextEnd;
+      v = 0;
     else if (ch < 32)
-      k = kTextControl;
+      v = 1;
     else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
              ch == ' ')
-      k = kTextA;
+      v = uint64_t(1) << 8;
     else if (ch == ',' || ch == '.' || ch == ':' || ch == '\\')
-      k = kTextB;
+      v = uint64_t(1) << 16;
     else if (ch >= '!' && ch <= ']')
-      k = kTextC;
-    t[ch] = k;
+      v = uint64_t(1) << 24;
+    t[ch] = v;
   }
   return t;
 }();
 
 constexpr uint32_t kMaxText = 100;
 
-// The string heuristic: copies the characters looked at to out (at most kMaxText) and returns
-// how many; looks tells whether they look like text.
-uint32_t ScanText(const IMemoryReader& reader, uint32_t address, char* out, bool& looks) {
-  looks = false;
-  int count[6] = {};
+// The string heuristic: text is set to the characters looked at (at most kMaxText; in place
+// when the reader allows it, else copied to buf) and the result tells whether they look like
+// text.
+bool ScanText(const IMemoryReader& reader, uint32_t address, char* buf, std::string_view& text) {
   uint32_t available = 0;
   const uint8_t* direct = reader.Direct(address, available);
+  uint64_t counts = 0;
   uint32_t i = 0;
-  for (; i < kMaxText; ++i) {
-    uint8_t ch = 0;
-    if (i < available)
-      ch = direct[i];
-    else if (!reader.Read(address + i, &ch, 1))
-      return i;
-    uint8_t k = kTextClasses[ch];
-    if (k == kTextEnd) break;
-    if (k == kTextControl) return i;
-    ++count[k];
-    out[i] = char(ch);
+  const char* chars = buf;
+  if (direct && available >= kMaxText) {
+    chars = reinterpret_cast<const char*>(direct);
+    for (; i < kMaxText; ++i) {
+      uint64_t k = kTextCounts[direct[i]];
+      if (k <= 1) {
+        if (k) {
+          text = {chars, i};
+          return false;
+        }
+        break;
+      }
+      counts += k;
+    }
+  } else {
+    for (; i < kMaxText; ++i) {
+      uint8_t ch = 0;
+      if (i < available) {
+        ch = direct[i];
+      } else if (!reader.Read(address + i, &ch, 1)) {
+        text = {chars, i};
+        return false;
+      }
+      uint64_t k = kTextCounts[ch];
+      if (k <= 1) {
+        if (k) {
+          text = {chars, i};
+          return false;
+        }
+        break;
+      }
+      counts += k;
+      buf[i] = char(ch);
+    }
   }
-  if (i < 4) return i;
-  int a = count[kTextA], b = count[kTextB], c = count[kTextC], d = count[kTextD];
+  text = {chars, i};
+  if (i < 4) return false;
+  int a = int(counts >> 8) & 0xFF, b = int(counts >> 16) & 0xFF, c = int(counts >> 24) & 0xFF,
+      d = int(counts >> 32) & 0xFF;
   int e = b / 2 + a;
-  looks = b * 5 < a * 2 && c * 8 < e && d * 10 < e + c / 4;
-  return i;
+  return b * 5 < a * 2 && c * 8 < e && d * 10 < e + c / 4;
 }
 
 // Pads the line to 40 and appends the comment; with parts, keeps it whole there too.
@@ -524,6 +547,15 @@ void PutComment(TTextBuffer& line, std::string comment, std::string* whole) {
   line.PadTo(40);
   line.Put(comment);
   if (whole) *whole = std::move(comment);
+}
+
+// Whether WriteComment has anything to look at: a named target, or a 32-bit displacement or
+// immediate that may point into a module image.
+bool MayHaveComment(const TInstruction& in, const TDisasmSymbols* symbols) {
+  if (in.dispSize == 4) return true;
+  if (in.immSize != 4) return false;
+  if (symbols && (in.isCall || in.isJump) && in.target) return true;
+  return !in.relativeTarget && in.opcode != 0x9A && in.opcode != 0xEA;
 }
 
 // The comment of an instruction with a 32-bit displacement or immediate: the name of its
@@ -558,11 +590,9 @@ void WriteComment(TTextBuffer& line, const IMemoryReader& reader, const TInstruc
       std::string name = NameOfFunction(symbols, v);
       if (!name.empty()) return PutComment(line, "  ; " + name, whole);
     }
-    char text[kMaxText];
-    bool looks = false;
-    uint32_t length = ScanText(reader, v, text, looks);
-    if (looks) {
-      std::string_view t(text, length);
+    char buf[kMaxText];
+    std::string_view t;
+    if (ScanText(reader, v, buf, t)) {
       line.PadTo(40);
       line.Put("  ; '");
       line.Put(t);
@@ -596,9 +626,10 @@ std::string NameOfFunction(const TDisasmSymbols* symbols, uint32_t address) {
 }
 
 bool LooksLikeText(const IMemoryReader& reader, uint32_t address, std::string& text) {
-  char chars[kMaxText];
-  bool looks = false;
-  text.assign(chars, ScanText(reader, address, chars, looks));
+  char buf[kMaxText];
+  std::string_view chars;
+  bool looks = ScanText(reader, address, buf, chars);
+  text.assign(chars);
   return looks;
 }
 
@@ -669,7 +700,7 @@ TInstruction DecodeInstructionText(const IMemoryReader& reader, uint32_t address
     }
     if (k == K::Ib || k == K::Ibs || k == K::Iw || k == K::Iz) firstImm = false;
   }
-  if (in.dispSize == 4 || in.immSize == 4)
+  if (MayHaveComment(in, symbols))
     WriteComment(line, reader, in, symbols, parts ? &parts->comment : nullptr);
   text.clear();
   text.append(line.view());
