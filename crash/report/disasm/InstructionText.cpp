@@ -20,10 +20,43 @@ constexpr char kReg16[8][4] = {"ax", "cx", "dx", "bx", "sp", "bp", "si", "di"};
 constexpr char kReg32[8][4] = {"eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi"};
 constexpr char kSeg[8][4] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
 
-void PutReg8(TTextBuffer& out, int i) { out.PutPadded(kReg8[i], 2); }
-void PutReg16(TTextBuffer& out, int i) { out.PutPadded(kReg16[i], 2); }
-void PutReg32(TTextBuffer& out, int i) { out.PutPadded(kReg32[i], 3); }
-void PutSeg(TTextBuffer& out, int i) { out.PutPadded(kSeg[i], i < 6 ? 2 : 1); }
+// Operand text is written at a cursor without bounds checks: the caller makes sure of
+// kOperandRoom characters and TTextBuffer::kSpare bytes behind them (fixed-size copies may write
+// a few bytes past the text). Each writer returns the cursor after its text.
+constexpr size_t kOperandRoom =
+    64;  // the longest operand, "oword ptr gs:[ebx+ecx*4-$80000000]", has 34
+
+template <size_t N>
+char* Put(char* p, const char (&s)[N]) {
+  std::memcpy(p, s, N - 1);
+  return p + N - 1;
+}
+char* Put(char* p, char c) {
+  *p = c;
+  return p + 1;
+}
+// A name from a table of four-byte rows: the whole row is copied.
+char* PutRow(char* p, const char (&row)[4], size_t length) {
+  std::memcpy(p, row, 4);
+  return p + length;
+}
+char* PutReg8(char* p, int i) { return PutRow(p, kReg8[i], 2); }
+char* PutReg16(char* p, int i) { return PutRow(p, kReg16[i], 2); }
+char* PutReg32(char* p, int i) { return PutRow(p, kReg32[i], 3); }
+char* PutSeg(char* p, int i) { return PutRow(p, kSeg[i], i < 6 ? 2 : 1); }
+
+// 0..9 decimal, else "$" + upper-case hex.
+char* PutValue(char* p, uint32_t v) {
+  if (v <= 9) return Put(p, char('0' + v));
+  *p++ = '$';
+  return text_detail::PutHex(p, v, text_detail::HexDigits(v, 1), text_detail::kUpperHexPairs);
+}
+
+// "$" + 8 upper-case hex digits.
+char* PutAddress(char* p, uint32_t v) {
+  *p++ = '$';
+  return text_detail::PutHex(p, v, 8, text_detail::kUpperHexPairs);
+}
 
 // Writes the mnemonic: "|" variants by operand size (address size for the ecx jumps), "/"
 // variants by the SSE prefix, "%cc" condition codes, P/S packed-scalar and single-double.
@@ -65,11 +98,6 @@ void WriteMnemonic(TTextBuffer& out, const TInstruction& in) {
       out.Put(*c);
     }
   }
-}
-
-void WriteAddress(TTextBuffer& out, uint32_t v) {
-  out.Put('$');
-  out.Hex(v, 8, true);
 }
 
 // Operand size of a kind in bytes, 0 when it has none, or one of these two that depend on
@@ -185,7 +213,7 @@ bool IsRegisterOperand(const TInstruction& in, K k) {
   return r == kRegister || (r == kRegisterIfMod3 && (in.modrm >> 6) == 3);
 }
 
-void WriteMemory(TTextBuffer& out, const TInstruction& in, K k) {
+char* WriteMemory(char* p, const TInstruction& in, K k) {
   // Size unless another operand is a register of the same size.
   int size = SizeOf(in, k);
   bool implied = false;
@@ -200,22 +228,22 @@ void WriteMemory(TTextBuffer& out, const TInstruction& in, K k) {
   if (size && !implied) {
     switch (size) {
       case 1:
-        out.Put("byte ptr ");
+        p = Put(p, "byte ptr ");
         break;
       case 2:
-        out.Put("word ptr ");
+        p = Put(p, "word ptr ");
         break;
       case 4:
-        out.Put("dword ptr ");
+        p = Put(p, "dword ptr ");
         break;
       case 8:
-        out.Put("qword ptr ");
+        p = Put(p, "qword ptr ");
         break;
       case 10:
-        out.Put("tbyte ptr ");
+        p = Put(p, "tbyte ptr ");
         break;
       case 16:
-        out.Put("oword ptr ");
+        p = Put(p, "oword ptr ");
         break;
     }
   }
@@ -226,56 +254,58 @@ void WriteMemory(TTextBuffer& out, const TInstruction& in, K k) {
               : in.segment == 0x3E ? 3
               : in.segment == 0x64 ? 4
                                    : 5;
-    PutSeg(out, seg);
-    out.Put(':');
+    p = PutSeg(p, seg);
+    *p++ = ':';
   }
-  out.Put('[');
+  *p++ = '[';
   bool any = false;
   if (k == K::Ob || k == K::Ov) {
   } else if (in.addrSize) {
-    static const char* const k16[8] = {"bx+si", "bx+di", "bp+si", "bp+di", "si", "di", "bp", "bx"};
+    static constexpr char k16[8][8] = {"bx+si", "bx+di", "bp+si", "bp+di", "si", "di", "bp", "bx"};
     uint8_t mod = in.modrm >> 6, rm = in.modrm & 7;
     if (!(mod == 0 && rm == 6)) {
-      out.Put(k16[rm]);
+      std::memcpy(p, k16[rm], 8);
+      p += rm < 4 ? 5 : 2;
       any = true;
     }
   } else {
     int base = MemoryBase(in), index = MemoryIndex(in);
     if (base >= 0) {
-      PutReg32(out, base);
+      p = PutReg32(p, base);
       any = true;
     }
     if (index >= 0) {
-      if (any) out.Put('+');
-      PutReg32(out, index);
+      if (any) *p++ = '+';
+      p = PutReg32(p, index);
       int scale = 1 << (in.sib >> 6);
       if (scale > 1) {
-        out.Put('*');
-        out.Put(char('0' + scale));
+        *p++ = '*';
+        *p++ = char('0' + scale);
       }
       any = true;
     }
   }
   if (!any) {
-    WriteAddress(out, in.addrSize ? uint16_t(in.disp) : uint32_t(in.disp));
+    p = PutAddress(p, in.addrSize ? uint16_t(in.disp) : uint32_t(in.disp));
   } else if (in.dispSize) {
     int32_t d = in.disp;
     if (d < 0) {
-      out.Put('-');
-      out.Value(uint32_t(0) - uint32_t(d));
+      *p++ = '-';
+      p = PutValue(p, uint32_t(0) - uint32_t(d));
     } else if (d > 0) {
-      out.Put('+');
-      out.Value(uint32_t(d));
+      *p++ = '+';
+      p = PutValue(p, uint32_t(d));
     }
   }
-  out.Put(']');
+  *p++ = ']';
+  return p;
 }
 
 // A general register of the operand size: 16-bit with the operand-size prefix (and no SSE
 // prefix), else 32-bit.
-void PutRegV(TTextBuffer& out, const TInstruction& in, int index) {
+char* PutRegV(char* p, const TInstruction& in, int index) {
   bool word = in.opSize && in.ssePrefix == 0;
-  out.PutPadded(word ? kReg16[index] : kReg32[index], word ? 2 : 3);
+  return PutRow(p, word ? kReg16[index] : kReg32[index], word ? 2 : 3);
 }
 
 int ModrmReg(const TInstruction& in) { return (in.modrm >> 3) & 7; }
@@ -283,76 +313,62 @@ int ModrmRm(const TInstruction& in) { return in.modrm & 7; }
 bool ModrmIsRegister(const TInstruction& in) { return (in.modrm >> 6) == 3; }
 
 template <size_t N>
-void WriteNumbered(TTextBuffer& out, const char (&prefix)[N], int number) {
-  out.Put(prefix);
-  out.Put(char('0' + number));
+char* PutNumbered(char* p, const char (&prefix)[N], int number) {
+  p = Put(p, prefix);
+  return Put(p, char('0' + number));
 }
 
-void WriteOperand(TTextBuffer& out, const TInstruction& in, K k, bool firstImm, uint32_t& target) {
+char* WriteOperand(char* p, const TInstruction& in, K k, bool firstImm, uint32_t& target) {
   // Each case reads only the fields it needs: this runs for every operand of every line.
   switch (k) {
     case K::Eb:
-      ModrmIsRegister(in) ? PutReg8(out, ModrmRm(in)) : WriteMemory(out, in, k);
-      return;
+      return ModrmIsRegister(in) ? PutReg8(p, ModrmRm(in)) : WriteMemory(p, in, k);
     case K::Ew:
-      ModrmIsRegister(in) ? PutReg16(out, ModrmRm(in)) : WriteMemory(out, in, k);
-      return;
+      return ModrmIsRegister(in) ? PutReg16(p, ModrmRm(in)) : WriteMemory(p, in, k);
     case K::Ev:
     case K::Ews:
-      ModrmIsRegister(in) ? PutRegV(out, in, ModrmRm(in)) : WriteMemory(out, in, k);
-      return;
+      return ModrmIsRegister(in) ? PutRegV(p, in, ModrmRm(in)) : WriteMemory(p, in, k);
     case K::Ed:
-      ModrmIsRegister(in) ? PutReg32(out, ModrmRm(in)) : WriteMemory(out, in, k);
-      return;
+      return ModrmIsRegister(in) ? PutReg32(p, ModrmRm(in)) : WriteMemory(p, in, k);
     case K::Gb:
-      PutReg8(out, ModrmReg(in));
-      return;
+      return PutReg8(p, ModrmReg(in));
     case K::Gw:
-      PutReg16(out, ModrmReg(in));
-      return;
+      return PutReg16(p, ModrmReg(in));
     case K::Gv:
-      PutRegV(out, in, ModrmReg(in));
-      return;
+      return PutRegV(p, in, ModrmReg(in));
     case K::Gd:
-      PutReg32(out, ModrmReg(in));
-      return;
+      return PutReg32(p, ModrmReg(in));
     case K::Rd:
-      PutReg32(out, ModrmRm(in));
-      return;
+      return PutReg32(p, ModrmRm(in));
     case K::Zb:
-      PutReg8(out, in.opcode & 7);
-      return;
+      return PutReg8(p, in.opcode & 7);
     case K::Zv:
-      PutRegV(out, in, in.opcode & 7);
-      return;
+      return PutRegV(p, in, in.opcode & 7);
     case K::Ib:
     case K::Iw:
     case K::Iz:
-      out.Value(firstImm ? in.imm : in.imm2);
-      return;
+      return PutValue(p, firstImm ? in.imm : in.imm2);
     case K::Ibs: {
       int32_t v = int32_t(firstImm ? in.imm : in.imm2);
-      if (v < 0) out.Put('-');
-      out.Value(v < 0 ? uint32_t(0) - uint32_t(v) : uint32_t(v));
-      return;
+      if (v < 0) *p++ = '-';
+      return PutValue(p, v < 0 ? uint32_t(0) - uint32_t(v) : uint32_t(v));
     }
     case K::Jb:
     case K::Jz: {
       target = in.target ? in.target : in.next + in.imm;
       int32_t d = int32_t(in.imm);
-      out.Put(d < 0 ? '-' : '+');
-      out.Value(d < 0 ? uint32_t(0) - uint32_t(d) : uint32_t(d));
-      out.Put(" (");
-      WriteAddress(out, target);
-      out.Put(')');
-      return;
+      *p++ = d < 0 ? '-' : '+';
+      p = PutValue(p, d < 0 ? uint32_t(0) - uint32_t(d) : uint32_t(d));
+      p = Put(p, " (");
+      p = PutAddress(p, target);
+      return Put(p, ')');
     }
     case K::Ap:
-      out.Put('$');
-      out.Hex(in.imm2, 1, true);
-      out.Put(':');
-      WriteAddress(out, in.imm);
-      return;
+      *p++ = '$';
+      p = text_detail::PutHex(p, in.imm2, text_detail::HexDigits(in.imm2, 1),
+                              text_detail::kUpperHexPairs);
+      *p++ = ':';
+      return PutAddress(p, in.imm);
     case K::M:
     case K::Mb:
     case K::Mw:
@@ -363,83 +379,60 @@ void WriteOperand(TTextBuffer& out, const TInstruction& in, K k, bool firstImm, 
     case K::Mp:
     case K::Ob:
     case K::Ov:
-      WriteMemory(out, in, k);
-      return;
+      return WriteMemory(p, in, k);
     case K::Sw:
-      PutSeg(out, ModrmReg(in));
-      return;
+      return PutSeg(p, ModrmReg(in));
     case K::Cd:
-      WriteNumbered(out, "cr", ModrmReg(in));
-      return;
+      return PutNumbered(p, "cr", ModrmReg(in));
     case K::Dd:
-      WriteNumbered(out, "dr", ModrmReg(in));
-      return;
+      return PutNumbered(p, "dr", ModrmReg(in));
     case K::AL:
-      out.Put("al");
-      return;
+      return Put(p, "al");
     case K::CL:
-      out.Put("cl");
-      return;
+      return Put(p, "cl");
     case K::DX:
-      out.Put("dx");
-      return;
+      return Put(p, "dx");
     case K::AX:
-      out.Put("ax");
-      return;
+      return Put(p, "ax");
     case K::eAX:
-      PutRegV(out, in, 0);
-      return;
+      return PutRegV(p, in, 0);
     case K::One:
-      out.Put('1');
-      return;
+      return Put(p, '1');
     case K::ES:
-      out.Put("es");
-      return;
+      return Put(p, "es");
     case K::CS:
-      out.Put("cs");
-      return;
+      return Put(p, "cs");
     case K::SS:
-      out.Put("ss");
-      return;
+      return Put(p, "ss");
     case K::DS:
-      out.Put("ds");
-      return;
+      return Put(p, "ds");
     case K::FS:
-      out.Put("fs");
-      return;
+      return Put(p, "fs");
     case K::GS:
-      out.Put("gs");
-      return;
+      return Put(p, "gs");
     case K::Pq:
-      WriteNumbered(out, "mm", ModrmReg(in));
-      return;
+      return PutNumbered(p, "mm", ModrmReg(in));
     case K::Qq:
-      ModrmIsRegister(in) ? WriteNumbered(out, "mm", ModrmRm(in)) : WriteMemory(out, in, k);
-      return;
+      return ModrmIsRegister(in) ? PutNumbered(p, "mm", ModrmRm(in)) : WriteMemory(p, in, k);
     case K::Nq:
-      WriteNumbered(out, "mm", ModrmRm(in));
-      return;
+      return PutNumbered(p, "mm", ModrmRm(in));
     case K::Vx:
-      WriteNumbered(out, "xmm", ModrmReg(in));
-      return;
+      return PutNumbered(p, "xmm", ModrmReg(in));
     case K::Wx:
     case K::Wq:
     case K::Wd:
-      ModrmIsRegister(in) ? WriteNumbered(out, "xmm", ModrmRm(in)) : WriteMemory(out, in, k);
-      return;
+      return ModrmIsRegister(in) ? PutNumbered(p, "xmm", ModrmRm(in)) : WriteMemory(p, in, k);
     case K::Ux:
-      WriteNumbered(out, "xmm", ModrmRm(in));
-      return;
+      return PutNumbered(p, "xmm", ModrmRm(in));
     case K::ST0:
-      out.Put("st");
-      return;
+      return Put(p, "st");
     case K::STi:
-      WriteNumbered(out, "st(", ModrmRm(in));
-      out.Put(')');
-      return;
+      p = PutNumbered(p, "st(", ModrmRm(in));
+      return Put(p, ')');
     case K::None:
-      return;
+      return p;
   }
+  return p;
 }
 
 bool InImage(uint32_t base, uint32_t size, uint32_t v) {
@@ -693,7 +686,13 @@ TInstruction DecodeInstructionText(const IMemoryReader& reader, uint32_t address
     }
     uint32_t target = 0;
     size_t from = line.size();
-    WriteOperand(line, in, k, firstImm, target);
+    if (line.room() >= kOperandRoom) {
+      line.Advance(WriteOperand(line.end(), in, k, firstImm, target));
+    } else {  // near the end of the line: written aside, then cut like any text
+      char aside[kOperandRoom + TTextBuffer::kSpare];
+      line.Put(
+          std::string_view(aside, size_t(WriteOperand(aside, in, k, firstImm, target) - aside)));
+    }
     if (parts) {
       parts->operands.emplace_back(line.view().substr(from));
       parts->operandTarget.push_back(target);

@@ -26,6 +26,25 @@ constexpr THexPairs MakeHexPairs(bool upper) {
 inline constexpr THexPairs kLowerHexPairs = MakeHexPairs(false);
 inline constexpr THexPairs kUpperHexPairs = MakeHexPairs(true);
 
+// Number of hex digits of v, at least minDigits.
+inline int HexDigits(uint32_t v, int minDigits) {
+  int digits = v ? (32 - __builtin_clz(v) + 3) / 4 : 1;
+  return digits < minDigits ? minDigits : digits;
+}
+
+// Writes the low digits hex digits of v at p, two at a time from the right; returns the end.
+inline char* PutHex(char* p, uint32_t v, int digits, const THexPairs& pairs) {
+  char* end = p + digits;
+  char* at = end;
+  for (; digits >= 2; digits -= 2) {
+    at -= 2;
+    std::memcpy(at, pairs.c + 2 * (v & 0xFF), 2);
+    v >>= 8;
+  }
+  if (digits) at[-1] = pairs.c[2 * (v & 15) + 1];
+  return end;
+}
+
 }  // namespace text_detail
 
 class TTextBuffer {
@@ -82,21 +101,13 @@ class TTextBuffer {
   void PutString(const char* s) {
     while (*s && n_ < kSize) buf_[n_++] = *s++;
   }
-  // Hex digits, at least minDigits (at most 8) of them.
+  // Hex digits, at least minDigits of them.
   void Hex(uint32_t v, int minDigits, bool upper) {
-    int digits = v ? (32 - __builtin_clz(v) + 3) / 4 : 1;
-    if (digits < minDigits) digits = minDigits;
+    int digits = text_detail::HexDigits(v, minDigits);
     if (kSize - n_ < size_t(digits)) return HexSlow(v, minDigits, upper);
-    const char* pairs = upper ? text_detail::kUpperHexPairs.c : text_detail::kLowerHexPairs.c;
-    char* end = buf_ + n_ + digits;
-    n_ += digits;
-    // Two digits at a time from the right; an odd count leaves one for the end.
-    for (; digits >= 2; digits -= 2) {
-      end -= 2;
-      std::memcpy(end, pairs + 2 * (v & 0xFF), 2);
-      v >>= 8;
-    }
-    if (digits) end[-1] = pairs[2 * (v & 15) + 1];
+    char* end = text_detail::PutHex(
+        buf_ + n_, v, digits, upper ? text_detail::kUpperHexPairs : text_detail::kLowerHexPairs);
+    n_ = size_t(end - buf_);
   }
   // Exactly 8 lower-case hex digits.
   void Hex8(uint32_t v) {
@@ -135,6 +146,13 @@ class TTextBuffer {
     }
     while (n_ < width && n_ < kSize) buf_[n_++] = ' ';
   }
+  // Writing in place without checks: room() characters fit at end(), and kSpare more bytes may
+  // be overwritten behind them; Advance(p) takes what was written up to p.
+  static constexpr size_t kSpare = 16;
+  char* end() { return buf_ + n_; }
+  size_t room() const { return kSize - n_; }
+  void Advance(char* p) { n_ = size_t(p - buf_); }
+
   size_t size() const { return n_; }
   std::string_view view() const { return {buf_, n_}; }
   std::string str() const { return std::string(buf_, n_); }
@@ -142,8 +160,8 @@ class TTextBuffer {
 
  private:
   static constexpr size_t kSize = 400;
-  static constexpr size_t kSlack = 16;     // room behind kSize for fixed-size copies
-  static constexpr size_t kPadChunk = 64;  // padding up to this width is one fixed-size fill
+  static constexpr size_t kSlack = kSpare;  // room behind kSize for fixed-size copies
+  static constexpr size_t kPadChunk = 64;   // padding up to this width is one fixed-size fill
   static_assert(2 * kPadChunk <= kSize + kSlack);
 
   void HexSlow(uint32_t v, int minDigits, bool upper) {
