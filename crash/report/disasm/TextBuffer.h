@@ -67,18 +67,6 @@ class TTextBuffer {
       Put(std::string_view(s, N - 1));
     }
   }
-  // The first length characters of a name stored in at least W readable bytes: W bytes are
-  // copied (the buffer has room behind its end for that) and length of them kept.
-  template <size_t W>
-  void PutPadded(const char (&s)[W], size_t length) {
-    static_assert(W <= kSlack);
-    if (kSize - n_ >= length) {
-      std::memcpy(buf_ + n_, s, W);
-      n_ += length;
-    } else {
-      Put(std::string_view(s, length));
-    }
-  }
   // A zero-terminated string of known length (at most 15): the length characters and the
   // terminator behind them are copied as two overlapping pieces, and the terminator dropped.
   void PutTerminated(const char* s, size_t length) {
@@ -160,9 +148,8 @@ class TTextBuffer {
 
  private:
   static constexpr size_t kSize = 400;
-  static constexpr size_t kSlack = kSpare;  // room behind kSize for fixed-size copies
-  static constexpr size_t kPadChunk = 64;   // padding up to this width is one fixed-size fill
-  static_assert(2 * kPadChunk <= kSize + kSlack);
+  static constexpr size_t kPadChunk = 64;  // padding up to this width is one fixed-size fill
+  static_assert(2 * kPadChunk <= kSize);
 
   void HexSlow(uint32_t v, int minDigits, bool upper) {
     const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
@@ -176,7 +163,7 @@ class TTextBuffer {
     while (k) Put(tmp[--k]);
   }
 
-  char buf_[kSize + kSlack];
+  char buf_[kSize + kSpare];  // spare bytes behind the end for fixed-size copies
   size_t n_ = 0;
 };
 
