@@ -81,16 +81,23 @@ bool ReadTd32Source(TMapFile& symbols, ISymbolEnvironment& env, bool fb0aOnly) {
   const TPeImage image(*file, false);
   if (!image.valid()) return ReadTd32(symbols, *file, fb0aOnly);
   // In an image the debug data must be the last section, found through the
-  // debug entry's file pointer.
-  if (image.sections().empty() || image.sections().back().virtualAddress != debugRva ||
-      debugRva == 0)
+  // debug entry's file pointer. The file's own headers say where: the module
+  // may not be mapped.
+  const std::uint32_t fileDebugRva = image.directory(TPeImage::kDebugDirectory).rva;
+  if (image.sections().empty() || fileDebugRva == 0 ||
+      image.sections().back().virtualAddress != fileDebugRva)
     return false;
-  const auto entry = image.At(debugRva, 28);
+  const auto entry = image.At(fileDebugRva, 28);
   if (entry.empty()) return false;
   const std::uint32_t pointer = ReadLe32(entry, 24), size = ReadLe32(entry, 16);
   if (pointer > file->size() || file->size() - pointer < size) return false;
   return ReadTd32(symbols, std::span(*file).subspan(pointer, size), fb0aOnly);
 }
+
+// JCL debug information (".jdbg") is the JEDI Code Library's own format, and
+// nothing in this project describes it; the step keeps its place in the
+// order and finds nothing, so the search ends as if the file were absent.
+bool ReadJclDebugFile(TMapFile&, ISymbolEnvironment&) { return false; }
 
 }  // namespace
 
@@ -122,8 +129,7 @@ bool ReadFilesNextToModule(TMapFile& symbols, ISymbolEnvironment& env) {
     return true;
   }
   if (ReadOstrelFile(symbols, env)) return true;
-  // JCL debug files (".jdbg") are not read by this build.
-  return false;
+  return ReadJclDebugFile(symbols, env);
 }
 
 void BuildModuleSymbols(TMapFile& symbols, ISymbolEnvironment& env) {

@@ -35,7 +35,8 @@ bool SetRangesFromImage(TMapFile& symbols, std::span<const std::uint8_t> mappedI
 // A ".ostrel" container file beside the module (only this step).
 bool ReadOstrelFile(TMapFile& symbols, ISymbolEnvironment& env);
 
-// Files beside the module in their order: .pdb, .map, .ostrel, .jdbg.
+// Files beside the module in their order: .pdb, .map, .ostrel, .jdbg (the
+// last is not read by this build).
 bool ReadFilesNextToModule(TMapFile& symbols, ISymbolEnvironment& env);
 
 }  // namespace ostrel

@@ -21,7 +21,9 @@ struct Subsection {
   std::span<const std::uint8_t> data;
 };
 
-bool Has(std::span<const std::uint8_t> d, std::size_t at, std::size_t n) {
+// Offsets and sizes come from the data: 64-bit, so that products and sums
+// cannot wrap in a 32-bit process.
+bool Has(std::span<const std::uint8_t> d, std::uint64_t at, std::uint64_t n) {
   return at <= d.size() && d.size() - at >= n;
 }
 
@@ -32,7 +34,8 @@ std::vector<Subsection> Directory(std::span<const std::uint8_t> d) {
   const std::uint16_t headerSize = ReadLe16(d, dir);
   const std::uint16_t entrySize = ReadLe16(d, dir + 2);
   const std::uint32_t count = ReadLe32(d, dir + 4);
-  if (entrySize < 12 || !Has(d, dir + headerSize, std::size_t{count} * entrySize)) return out;
+  if (entrySize < 12 || !Has(d, std::uint64_t{dir} + headerSize, std::uint64_t{count} * entrySize))
+    return out;
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::size_t e = dir + headerSize + std::size_t{i} * entrySize;
     const std::uint32_t at = ReadLe32(d, e + 4), size = ReadLe32(d, e + 8);
@@ -103,11 +106,11 @@ class Td32 {
       const std::uint16_t blocks = ReadLe16(d, file);
       const std::u16string unit(FileNamePart(Name(ReadLe32(d, file + 2))));
       std::uint32_t low = 0xFFFFFFFFu, high = 0;
-      for (std::uint16_t b = 0; b < blocks && Has(d, file + 6 + b * 4u, 4); ++b) {
+      for (std::uint16_t b = 0; b < blocks && Has(d, std::uint64_t{file} + 6 + b * 4u, 4); ++b) {
         const std::uint32_t block = ReadLe32(d, file + 6 + b * 4u);
         if (!Has(d, block, 4)) continue;
         const std::uint16_t pairs = ReadLe16(d, block + 2);
-        if (!Has(d, block + 4, pairs * 6u)) continue;
+        if (!Has(d, std::uint64_t{block} + 4, pairs * 6u)) continue;
         for (std::uint16_t p = 0; p < pairs; ++p) {
           const std::uint32_t offset = ReadLe32(d, block + 4 + p * 4u);
           const std::uint16_t line = ReadLe16(d, block + 4 + pairs * 4u + p * 2u);

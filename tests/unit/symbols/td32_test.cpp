@@ -97,6 +97,19 @@ TEST(Td32, ModulesLinesAndProceduresBecomeUnitsLinesAndPublics) {
   EXPECT_EQ(info.functionName, u"Refresh");
 }
 
+// A directory entry count whose table size wraps in 32 bits (12 times it is
+// 2^32 + 8) must not send the reader through its entries.
+TEST(Td32, ADirectoryCountBeyondTheDataYieldsNothing) {
+  auto data = Td32("FB0A");
+  const std::size_t dir = data[4] | data[5] << 8 | data[6] << 16 | std::size_t{data[7]} << 24;
+  for (const std::uint32_t count : {0x15555556u, 0xFFFFFFFFu, 5u}) {
+    for (int i = 0; i < 4; ++i)
+      data[dir + 4 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(count >> (8 * i));
+    TMapFile m = Module();
+    EXPECT_FALSE(ReadTd32(m, data, false)) << count;
+  }
+}
+
 TEST(Td32, FirstPassTakesOnlyFb0aAndOtherDataIsRefused) {
   TMapFile m = Module();
   EXPECT_FALSE(ReadTd32(m, Td32("FB09"), true));
@@ -126,6 +139,32 @@ class Files : public ISymbolEnvironment {
   }
   bool ReadPdb(TMapFile&, const std::u16string&) override { return false; }
 };
+
+// The debug data as the module file's last section, found through the
+// file's own headers (the module need not be mapped).
+TEST(Td32, TheModuleFileCarriesItInItsLastSection) {
+  for (const bool lastSection : {true, false}) {
+    std::vector<std::uint8_t> file = test::MappedImage({});
+    const auto data = Td32("FB0A");
+    const auto pointer = static_cast<std::uint32_t>(file.size());
+    file.insert(file.end(), data.begin(), data.end());
+    const std::uint32_t directory = lastSection ? test::kResourceRva : test::kCodeRva;
+    test::Put32(file, 0x98 + 96 + 6 * 8, directory);
+    test::Put32(file, 0x98 + 100 + 6 * 8, 28);
+    test::Put32(file, directory + 16, static_cast<std::uint32_t>(data.size()));
+    test::Put32(file, directory + 24, pointer);
+    Files env;
+    env.image.clear();
+    env.files[u"C:\\app\\Debug.exe"] = {file, 0};
+    TMapFile m;
+    m.moduleFileName = u"C:\\app\\Debug.exe";
+    BuildModuleSymbols(m, env);
+    EXPECT_EQ(m.valid, lastSection);
+    if (lastSection) {
+      EXPECT_EQ(DescribeInSymbols(m, 0x10A).functionName, u"Refresh");
+    }
+  }
+}
 
 TEST(Td32, AMapFileNewerThanTheTdsFileWins) {
   const std::string map =
