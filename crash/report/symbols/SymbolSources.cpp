@@ -2,6 +2,7 @@
 
 #include "crash/report/symbols/Container.h"
 #include "crash/report/symbols/MapParser.h"
+#include "crash/report/symbols/PdbFile.h"
 #include "crash/report/symbols/PeImage.h"
 #include "crash/report/symbols/SettingsStamp.h"
 #include "crash/report/symbols/SymbolText.h"
@@ -34,6 +35,16 @@ bool ReadResource(TMapFile& symbols, ISymbolEnvironment& env) {
 bool ReadPdbFile(TMapFile& symbols, ISymbolEnvironment& env) {
   const std::u16string path = BaseName(symbols) + u".pdb";
   if (!env.FileExists(path)) return false;
+  // The debug-help library faults on truncated or foreign files, and a PDB
+  // loaded on its own is not matched against the module: both are checked
+  // here.
+  const TPdbCheck check = CheckPdbFile([&](std::uint64_t offset, std::uint32_t length) {
+    return env.ReadFilePart(path, offset, length);
+  });
+  if (!check.sound) return false;
+  if (const auto linked = ModulePdbIdentity(TPeImage(env.MappedImage(), true))) {
+    if (!check.identity || !PdbBelongsToModule(*check.identity, *linked)) return false;
+  }
   const std::uint32_t moduleBase = static_cast<std::uint32_t>(symbols.moduleHandle);
   symbols.pdbCorrection = symbols.codeBase - moduleBase;
   if (symbols.codeBase == moduleBase) {
@@ -100,6 +111,14 @@ bool ReadTd32Source(TMapFile& symbols, ISymbolEnvironment& env, bool fb0aOnly) {
 bool ReadJclDebugFile(TMapFile&, ISymbolEnvironment&) { return false; }
 
 }  // namespace
+
+std::optional<std::vector<std::uint8_t>> ISymbolEnvironment::ReadFilePart(
+    const std::u16string& path, std::uint64_t offset, std::uint32_t length) {
+  auto file = ReadWholeFile(path);
+  if (!file || offset > file->size() || file->size() - offset < length) return std::nullopt;
+  const auto begin = file->begin() + static_cast<std::ptrdiff_t>(offset);
+  return std::vector<std::uint8_t>(begin, begin + length);
+}
 
 bool SetRangesFromImage(TMapFile& symbols, std::span<const std::uint8_t> mappedImage) {
   if (mappedImage.empty()) return false;

@@ -18,6 +18,11 @@ class ISymbolEnvironment {
   // The image as mapped at the module handle; empty when not available.
   virtual std::span<const std::uint8_t> MappedImage() = 0;
   virtual std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::u16string& path) = 0;
+  // length bytes at offset; nothing when the file is shorter. Spares reading
+  // a whole program database only to check its structure.
+  virtual std::optional<std::vector<std::uint8_t>> ReadFilePart(const std::u16string& path,
+                                                                std::uint64_t offset,
+                                                                std::uint32_t length);
   virtual bool FileExists(const std::u16string& path) = 0;
   // Last-write time in whole minutes.
   virtual std::optional<std::int64_t> LastWriteMinutes(const std::u16string& path) = 0;

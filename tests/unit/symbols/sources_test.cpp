@@ -4,6 +4,7 @@
 #include <string>
 
 #include "TestImage.h"
+#include "TestPdb.h"
 #include "crash/report/symbols/Container.h"
 #include "crash/report/symbols/ContainerWriter.h"
 #include "crash/report/symbols/Describe.h"
@@ -49,6 +50,16 @@ std::vector<std::uint8_t> Settings(const std::string& minDebugInfo) {
   std::vector<std::uint8_t> s = {'T', 'P', 'F', '0', 7,   'T', 'O', 's', 't', 'r',
                                  'e', 'l', 6,   'O', 's', 't', 'r', 'e', 'l', 0};
   return minDebugInfo.empty() ? s : SetMinDebugInfo(s, minDebugInfo);
+}
+
+std::vector<std::uint8_t> MapNaming(const std::string& function) {
+  const std::string map =
+      " Start         Length     Name                   Class\r\n"
+      " 0001:00401000 00001000H .text                  CODE\r\n"
+      "Publics by Value\r\n"
+      " 0001:00000020       " +
+      function + "\r\n";
+  return std::vector<std::uint8_t>(map.begin(), map.end());
 }
 
 TMapFile Build(FakeEnvironment& env) {
@@ -100,14 +111,9 @@ TEST(SymbolSources, RefusedResourcesFallBackToFilesBesideTheModule) {
 TEST(SymbolSources, FilesAreTriedInOrderPdbMapOstrel) {
   FakeEnvironment env;
   env.image = test::MappedImage({});
-  env.files[u"C:\\app\\Pelmora.pdb"] = {};
+  env.files[u"C:\\app\\Pelmora.pdb"] = test::PdbFile(test::kPdbGuid, 1);
   env.files[u"C:\\app\\Pelmora.ostrel"] = BuildContainer(Source("FromFile"), false, 1, 2);
-  const std::string map =
-      " Start         Length     Name                   Class\r\n"
-      " 0001:00401000 00001000H .text                  CODE\r\n"
-      "Publics by Value\r\n"
-      " 0001:00000020       FromMap\r\n";
-  env.files[u"C:\\app\\Pelmora.map"] = std::vector<std::uint8_t>(map.begin(), map.end());
+  env.files[u"C:\\app\\Pelmora.map"] = MapNaming("FromMap");
   TMapFile m = Build(env);
   ASSERT_EQ(env.pdbReads.size(), 1u);  // the PDB reader declined
   EXPECT_EQ(env.pdbCorrection, test::kCodeRva);
@@ -116,9 +122,34 @@ TEST(SymbolSources, FilesAreTriedInOrderPdbMapOstrel) {
   m = Build(env);
   EXPECT_EQ(DescribeInSymbols(m, kBase + 0x1020).functionName, u"FromFile");
   env.files.clear();
+  env.files[u"C:\\app\\Pelmora.jdbg"] = {'J', 'D', 'B', 'G'};  // not read by this build
   m = Build(env);
   EXPECT_FALSE(m.valid);
   EXPECT_FALSE(DescribeInSymbols(m, kBase + 0x1020).found);
+}
+
+// Only a PDB of the module's own build reaches the debug-help library: a
+// stale or damaged one would name the wrong code or make the library fault.
+TEST(SymbolSources, APdbReachesTheLibraryOnlyWhenItIsTheModulesOwn) {
+  auto other = test::kPdbGuid;
+  other[0] ^= 0xFF;
+  auto cut = test::PdbFile(test::kPdbGuid, 2);
+  cut.resize(cut.size() - 100);
+  const std::vector<std::pair<std::vector<std::uint8_t>, bool>> cases = {
+      {test::PdbFile(test::kPdbGuid, 2), true},
+      {test::PdbFile(test::kPdbGuid, 1), false},  // older than the module
+      {test::PdbFile(other, 2), false},
+      {cut, false},
+      {BuildContainer(Source("NotAPdb"), false, 1, 2), false}};
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    FakeEnvironment env;
+    env.image = test::ImageLinkedWith(test::kPdbGuid, 2);
+    env.files[u"C:\\app\\Pelmora.pdb"] = cases[i].first;
+    env.files[u"C:\\app\\Pelmora.map"] = MapNaming("FromMap");
+    const TMapFile m = Build(env);
+    EXPECT_EQ(env.pdbReads.size(), cases[i].second ? 1u : 0u) << "case " << i;
+    EXPECT_EQ(DescribeInSymbols(m, kBase + 0x1020).functionName, u"FromMap");
+  }
 }
 
 TEST(SymbolSources, MinimalDataUsesTheLooseFileOnlyWhenItsStampMatches) {

@@ -36,6 +36,24 @@ std::optional<std::vector<std::uint8_t>> TWin32SymbolEnvironment::ReadWholeFile(
   return out;
 }
 
+std::optional<std::vector<std::uint8_t>> TWin32SymbolEnvironment::ReadFilePart(
+    const std::u16string& path, std::uint64_t offset, std::uint32_t length) {
+  HANDLE file =
+      CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::optional<std::vector<std::uint8_t>> out;
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  std::vector<std::uint8_t> data(length);
+  DWORD read = 0;
+  if (offset < (1ULL << 62) && SetFilePointerEx(file, at, nullptr, FILE_BEGIN) &&
+      (data.empty() || ReadFile(file, data.data(), length, &read, nullptr)) && read == length)
+    out = std::move(data);
+  CloseHandle(file);
+  return out;
+}
+
 bool TWin32SymbolEnvironment::FileExists(const std::u16string& path) {
   const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
