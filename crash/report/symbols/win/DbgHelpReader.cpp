@@ -3,7 +3,11 @@
 #include <windows.h>
 #include <dbghelp.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "crash/report/symbols/SymbolText.h"
+#include "crash/report/symbols/win/DbgHelpLock.h"
 #include "crash/report/symbols/win/Win32Environment.h"
 
 namespace ostrel {
@@ -11,6 +15,9 @@ namespace {
 
 constexpr DWORD64 kPdbBase = 0x80000000;
 constexpr DWORD kModuleInfoSize = 3248;
+constexpr DWORD kLockWaitMs = 10000;
+constexpr ULONG kFunctionTag = 5;
+constexpr ULONG kPublicTag = 10;
 
 using SymInitializeWFn = BOOL(WINAPI*)(HANDLE, PCWSTR, BOOL);
 using SymCleanupFn = BOOL(WINAPI*)(HANDLE);
@@ -22,6 +29,9 @@ using SymEnumSymbolsWFn = BOOL(WINAPI*)(HANDLE, ULONG64, PCWSTR, PSYM_ENUMERATES
                                         PVOID);
 using SymEnumLinesWFn = BOOL(WINAPI*)(HANDLE, ULONG64, PCWSTR, PCWSTR, PSYM_ENUMLINES_CALLBACKW,
                                       PVOID);
+using SymEnumLinesFn = BOOL(WINAPI*)(HANDLE, ULONG64, PCSTR, PCSTR, PSYM_ENUMLINES_CALLBACK, PVOID);
+using SymGetOptionsFn = DWORD(WINAPI*)();
+using SymSetOptionsFn = DWORD(WINAPI*)(DWORD);
 
 struct DbgHelp {
   SymInitializeWFn initialize = nullptr;
@@ -31,6 +41,12 @@ struct DbgHelp {
   SymGetModuleInfoW64Fn moduleInfo = nullptr;
   SymEnumSymbolsWFn enumSymbols = nullptr;
   SymEnumLinesWFn enumLines = nullptr;
+  // Optional: without the line option the library hands out no lines.
+  SymGetOptionsFn getOptions = nullptr;
+  SymSetOptionsFn setOptions = nullptr;
+  // Wine's library exports SymEnumLinesW as a stub that raises when called;
+  // its 8-bit twin works there.
+  SymEnumLinesFn enumLinesAnsi = nullptr;
   bool ready = false;
 };
 
@@ -38,6 +54,11 @@ template <typename T>
 bool Entry(HMODULE lib, const char* name, T& out) {
   out = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(lib, name)));
   return out != nullptr;
+}
+
+bool RunsOnWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 // Loaded once, from the reporter's own folder only, and kept.
@@ -62,9 +83,42 @@ const DbgHelp& Library() {
               Entry(lib, "SymGetModuleInfoW64", d.moduleInfo) &&
               Entry(lib, "SymEnumSymbolsW", d.enumSymbols) &&
               Entry(lib, "SymEnumLinesW", d.enumLines);
+    if (!Entry(lib, "SymGetOptions", d.getOptions) || !Entry(lib, "SymSetOptions", d.setOptions)) {
+      d.getOptions = nullptr;
+      d.setOptions = nullptr;
+    }
+    if (RunsOnWine()) Entry(lib, "SymEnumLines", d.enumLinesAnsi);
     return d;
   }();
   return library;
+}
+
+TDbgHelpLock& Lock() {
+  static TDbgHelpLock lock(kLockWaitMs);
+  return lock;
+}
+
+// Line numbers on for the library's process-wide options while we read.
+class TLineOption {
+ public:
+  explicit TLineOption(const DbgHelp& d) : d_(d) {
+    if (d_.getOptions == nullptr) return;
+    old_ = d_.getOptions();
+    d_.setOptions(old_ | SYMOPT_LOAD_LINES);
+  }
+  ~TLineOption() {
+    if (d_.setOptions != nullptr) d_.setOptions(old_);
+  }
+  TLineOption(const TLineOption&) = delete;
+  TLineOption& operator=(const TLineOption&) = delete;
+
+ private:
+  const DbgHelp& d_;
+  DWORD old_ = 0;
+};
+
+std::uint32_t Relative(const TMapFile& m, ULONG64 address) {
+  return static_cast<std::uint32_t>(address - m.pdbCorrection - kPdbBase);
 }
 
 struct LineWalk {
@@ -75,17 +129,12 @@ struct LineWalk {
   bool any = false;
 };
 
-std::uint32_t Relative(const TMapFile& m, ULONG64 address) {
-  return static_cast<std::uint32_t>(address - m.pdbCorrection - kPdbBase);
-}
-
-BOOL CALLBACK OnLine(PSRCCODEINFOW info, PVOID context) {
-  auto& walk = *static_cast<LineWalk*>(context);
+// A change of source file, or an address or line going back, starts a unit.
+void AddLine(LineWalk& walk, std::u16string_view path, DWORD lineNumber, ULONG64 at) {
   TMapFile& m = *walk.symbols;
-  const std::uint32_t address = m.codeBase + Relative(m, info->Address);
-  const auto line = static_cast<std::int32_t>(info->LineNumber);
-  const std::u16string file(
-      FileNamePart(std::u16string(reinterpret_cast<const char16_t*>(info->FileName))));
+  const std::uint32_t address = m.codeBase + Relative(m, at);
+  const auto line = static_cast<std::int32_t>(lineNumber);
+  const std::u16string file(FileNamePart(path));
   if (!walk.any || file != walk.file || address < walk.lastAddress || line < walk.lastLine) {
     if (m.lastSegment[1] >= 0) {
       TMfSegment& previous = m.segments[static_cast<std::size_t>(m.lastSegment[1])];
@@ -98,15 +147,83 @@ BOOL CALLBACK OnLine(PSRCCODEINFOW info, PVOID context) {
   walk.lastAddress = address;
   walk.lastLine = line;
   walk.any = true;
+}
+
+BOOL CALLBACK OnLineW(PSRCCODEINFOW info, PVOID context) {
+  AddLine(*static_cast<LineWalk*>(context), reinterpret_cast<const char16_t*>(info->FileName),
+          info->LineNumber, info->Address);
   return TRUE;
 }
 
-BOOL CALLBACK OnSymbol(PSYMBOL_INFOW info, ULONG, PVOID context) {
-  auto& m = *static_cast<TMapFile*>(context);
-  if (info->Tag != 5 && info->Tag != 10) return TRUE;  // function, public symbol
-  const std::u16string name(reinterpret_cast<const char16_t*>(info->Name), info->NameLen);
-  m.AddPublic(true, name, false, Relative(m, info->Address));
+BOOL CALLBACK OnLineA(PSRCCODEINFO info, PVOID context) {
+  wchar_t file[MAX_PATH + 1];
+  const int n = MultiByteToWideChar(CP_ACP, 0, info->FileName, -1, file, MAX_PATH + 1);
+  const std::u16string_view path(reinterpret_cast<const char16_t*>(file),
+                                 n > 0 ? static_cast<std::size_t>(n - 1) : 0);
+  AddLine(*static_cast<LineWalk*>(context), path, info->LineNumber, info->Address);
   return TRUE;
+}
+
+struct FoundSymbol {
+  ULONG tag = 0;
+  ULONG64 address = 0;
+  std::u16string name;
+};
+
+BOOL CALLBACK OnSymbol(PSYMBOL_INFOW info, ULONG, PVOID context) {
+  if (info->Tag != kFunctionTag && info->Tag != kPublicTag) return TRUE;
+  static_cast<std::vector<FoundSymbol>*>(context)->push_back(
+      {info->Tag, info->Address,
+       std::u16string(reinterpret_cast<const char16_t*>(info->Name), info->NameLen)});
+  return TRUE;
+}
+
+// Functions under their compiler names; a linker's public symbol (often
+// decorated: "_Name", "__ZN...") only where no function starts, as several
+// names at one address would otherwise leave the pick to the enumeration
+// order.
+void AddPublics(TMapFile& m, const std::vector<FoundSymbol>& found) {
+  std::vector<ULONG64> functions;
+  for (const FoundSymbol& s : found)
+    if (s.tag == kFunctionTag) functions.push_back(s.address);
+  for (const FoundSymbol& s : found) {
+    if (s.tag == kPublicTag &&
+        std::find(functions.begin(), functions.end(), s.address) != functions.end())
+      continue;
+    m.AddPublic(true, s.name, false, Relative(m, s.address));
+  }
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// Units, lines and functions of the loaded module; false without lines.
+bool ReadLoaded(const DbgHelp& d, HANDLE process, DWORD64 base, bool needsPdb, TMapFile& symbols) {
+  IMAGEHLP_MODULEW64 info{};
+  info.SizeOfStruct = kModuleInfoSize;
+  if (!d.moduleInfo(process, base, &info)) return false;
+  // Loaded through the module file, the library falls back to export names
+  // when it finds no matching PDB: those are not what was asked for.
+  if (needsPdb && info.SymType != SymPdb) return false;
+  LineWalk walk;
+  walk.symbols = &symbols;
+  if (d.enumLinesAnsi != nullptr)
+    d.enumLinesAnsi(process, base, nullptr, nullptr, OnLineA, &walk);
+  else
+    d.enumLines(process, base, nullptr, nullptr, OnLineW, &walk);
+  if (symbols.segments.empty()) return false;
+  symbols.SortSegments();
+  symbols.TidySegments(false);
+  if (symbols.lastSegment[1] < 0) return false;
+  TMfSegment& last = symbols.segments[static_cast<std::size_t>(symbols.lastSegment[1])];
+  if (symbols.codeTop > last.start) last.length = symbols.codeTop - last.start;
+  std::vector<FoundSymbol> found;
+  d.enumSymbols(process, base, L"*", OnSymbol, &found);
+  AddPublics(symbols, found);
+  symbols.SortPublics();
+  return true;
 }
 
 }  // namespace
@@ -114,40 +231,31 @@ BOOL CALLBACK OnSymbol(PSYMBOL_INFOW info, ULONG, PVOID context) {
 bool ReadPdbThroughDbgHelp(TMapFile& symbols, const std::u16string& path) {
   const DbgHelp& d = Library();
   if (!d.ready) return false;
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, L"OstrelDbgHelp");
-  if (mutex == nullptr) return false;
-  WaitForSingleObject(mutex, INFINITE);
+  const TDbgHelpHold hold(Lock());
+  if (!hold) return false;
   const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  const TLineOption lines(d);
   bool found = false;
   HANDLE process = GetCurrentProcess();
-  if (d.initialize(process, nullptr, FALSE)) {
-    const std::wstring wide = WidePath(path);
-    const DWORD64 base =
-        d.loadModule(process, nullptr, wide.c_str(), nullptr, kPdbBase, 0, nullptr, 0);
+  const std::wstring pdb = WidePath(path);
+  // The PDB's folder is where the library looks for it by name.
+  if (d.initialize(process, FolderOf(pdb).c_str(), FALSE)) {
+    DWORD64 base = d.loadModule(process, nullptr, pdb.c_str(), nullptr, kPdbBase, 0, nullptr, 0);
+    bool throughModule = false;
+    if (base == 0) {
+      // Libraries that load only images (Wine's) find the PDB through the
+      // module file's debug record; the addresses come out the same.
+      const std::wstring module = WidePath(symbols.moduleFileName);
+      base = d.loadModule(process, nullptr, module.c_str(), nullptr, kPdbBase, 0, nullptr, 0);
+      throughModule = true;
+    }
     if (base != 0) {
-      IMAGEHLP_MODULEW64 info{};
-      info.SizeOfStruct = kModuleInfoSize;
-      if (d.moduleInfo(process, base, &info)) {
-        LineWalk walk;
-        walk.symbols = &symbols;
-        d.enumLines(process, base, nullptr, nullptr, OnLine, &walk);
-        if (!symbols.segments.empty()) {
-          symbols.SortSegments();
-          symbols.TidySegments(false);
-          TMfSegment& last = symbols.segments[static_cast<std::size_t>(symbols.lastSegment[1])];
-          if (symbols.codeTop > last.start) last.length = symbols.codeTop - last.start;
-          d.enumSymbols(process, base, L"*", OnSymbol, &symbols);
-          symbols.SortPublics();
-          found = true;
-        }
-      }
+      found = ReadLoaded(d, process, base, throughModule, symbols);
       d.unloadModule(process, base);
     }
     d.cleanup(process);
   }
   SetErrorMode(oldMode);
-  ReleaseMutex(mutex);
-  CloseHandle(mutex);
   return found;
 }
 
