@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PKGS=(
-  cmake ninja-build g++ clang-14 libclang-rt-14-dev clang-format
+  cmake ninja-build g++ clang-14 libclang-rt-14-dev lld-14 clang-format
   g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64-i686
   wine wine32:i386 wine64 xvfb xauth x11-utils fonts-wine fonts-liberation
   googletest libbenchmark-dev zlib1g-dev libpng-dev libzydis-dev libcapstone-dev libsqlite3-dev

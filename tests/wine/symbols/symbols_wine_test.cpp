@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -13,33 +11,19 @@
 #include "crash/report/symbols/SymbolText.h"
 #include "crash/report/symbols/win/Symbols.h"
 #include "tests/wine/symbols/probe_functions.h"
+#include "tests/wine/symbols/test_files.h"
 
 namespace ostrel {
 namespace {
 
 std::string Narrow(const std::u16string& s) { return Utf16ToUtf8(s); }
 
-std::wstring Folder(const std::wstring& path) {
-  return path.substr(0, path.find_last_of(L"\\/") + 1);
-}
-
-std::wstring OwnPath() {
-  wchar_t path[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return std::wstring(path, n);
-}
+using test::Folder;
+using test::OwnPath;
+using test::ReadBytes;
+using test::WriteBytes;
 
 std::uintptr_t OwnBase() { return reinterpret_cast<std::uintptr_t>(GetModuleHandleW(nullptr)); }
-
-std::vector<std::uint8_t> ReadBytes(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const std::wstring& path, const std::vector<std::uint8_t>& data) {
-  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
 
 // Offset of the symbol container inside a program file.
 std::size_t ContainerOffset(const std::vector<std::uint8_t>& file) {
@@ -53,11 +37,7 @@ std::size_t ContainerOffset(const std::vector<std::uint8_t>& file) {
 class SymbolFallback : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    scratch_ = std::wstring(temp) + L"ostrel-symbols-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(scratch_.c_str(), nullptr);
-    scratch_ += L"\\";
+    scratch_ = test::ScratchFolder(L"ostrel-symbols");
     buildDir_ = Folder(OwnPath());
   }
   void TearDown() override {
