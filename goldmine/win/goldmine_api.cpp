@@ -2,6 +2,7 @@
 
 #include "goldmine/login_messages.h"
 #include "goldmine/sysinfo.h"
+#include "goldmine/win/guarded_call.h"
 #include "goldmine/win/message_box.h"
 
 namespace pelmora {
@@ -55,7 +56,8 @@ int GoldMineConnection::LoadGoldMineApi() {
 
   if (result >= 1) {
     BindEntryPoints();
-    defaultContainer_ = api_.NV_Create ? api_.NV_Create() : 0;
+    // A library that raises here is as unusable as one that answers 0.
+    defaultContainer_ = api_.NV_Create ? CallGuardedInt([this] { return api_.NV_Create(); }, 0) : 0;
     if (defaultContainer_ == 0) {
       ShowMessage(std::string("Could not create default NV container"));
       return -1;

@@ -64,7 +64,12 @@ GM_API GMW_Execute(const char* function, int container) {
   return Lib().api.Execute(U(function), container);
 }
 
+// GM_SIM_NV_CREATE=fail answers 0; =raise ends in an exception the library
+// does not handle, before any lock is taken.
 GM_API GMW_NV_Create() {
+  const auto mode = Environment("GM_SIM_NV_CREATE");
+  if (mode == "fail") return 0;
+  if (mode == "raise") RaiseException(0xE0474D01, EXCEPTION_NONCONTINUABLE, 0, nullptr);
   std::lock_guard guard(Lib().lock);
   return Lib().api.NvCreate();
 }

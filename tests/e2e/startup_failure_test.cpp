@@ -58,26 +58,34 @@ std::vector<Outcome> RunPelmoras(const std::vector<std::vector<std::wstring>>& e
   return outcomes;
 }
 
-TEST(StartupFailure, EachLoginCodeShowsItsMessageAndEndsTheProgram) {
+TEST(StartupFailure, EachLoginFailureShowsItsMessageAndEndsTheProgram) {
   e2e::GoldMineSim sim;
   ASSERT_TRUE(sim.Start(RunFolder() + L"codes\\", Seed()));
-  const std::vector<std::pair<int, std::wstring>> cases = {
-      {0, L"API already loaded"},
-      {-1, L"API failed to load (dll not in path?)"},
-      {-5, L"Invalid GoldDir"},
-      {-6, L"Invalid CommonDir"},
-      {-7, L"Failed to allocate the needed TLS slot"},
-      {-8, L"General Failure"},
-      {-9, L"No access to specified contact set for this user"},
-      {-12, L""},
+  struct Case {
+    std::wstring env;
+    std::wstring message;
+  };
+  const std::vector<Case> cases = {
+      {L"GM_SIM_LOGIN_CODE=0", L"API already loaded"},
+      {L"GM_SIM_LOGIN_CODE=-1", L"API failed to load (dll not in path?)"},
+      {L"GM_SIM_LOGIN_CODE=-5", L"Invalid GoldDir"},
+      {L"GM_SIM_LOGIN_CODE=-6", L"Invalid CommonDir"},
+      {L"GM_SIM_LOGIN_CODE=-7", L"Failed to allocate the needed TLS slot"},
+      {L"GM_SIM_LOGIN_CODE=-8", L"General Failure"},
+      {L"GM_SIM_LOGIN_CODE=-9", L"No access to specified contact set for this user"},
+      {L"GM_SIM_LOGIN_CODE=-12", L""},
+      // Logged in, but the library cannot give the default container.
+      {L"GM_SIM_NV_CREATE=fail", L"Could not create default NV container"},
+      {L"GM_SIM_NV_CREATE=raise", L"Could not create default NV container"},
   };
   std::vector<std::vector<std::wstring>> envs;
-  for (const auto& c : cases) envs.push_back({L"GM_SIM_LOGIN_CODE=" + std::to_wstring(c.first)});
+  for (const auto& c : cases) envs.push_back({c.env});
   const auto outcomes = RunPelmoras(envs);
   for (std::size_t i = 0; i < cases.size(); ++i) {
-    EXPECT_EQ(outcomes[i].message, cases[i].second) << "code " << cases[i].first;
-    EXPECT_FALSE(outcomes[i].mainWindowShown) << "code " << cases[i].first;
-    EXPECT_NE(outcomes[i].exitCode, STILL_ACTIVE) << "code " << cases[i].first;
+    const std::string label(cases[i].env.begin(), cases[i].env.end());
+    EXPECT_EQ(outcomes[i].message, cases[i].message) << label;
+    EXPECT_FALSE(outcomes[i].mainWindowShown) << label;
+    EXPECT_NE(outcomes[i].exitCode, STILL_ACTIVE) << label;
   }
   sim.Stop();
 }
