@@ -51,6 +51,15 @@ HWND WaitForTopLevel(const wchar_t* cls, const wchar_t* caption, DWORD pid, int 
   return found;
 }
 
+bool WaitResponsive(HWND hwnd, int timeoutMs) {
+  return WaitUntil(
+      [&] {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result) != 0;
+      },
+      timeoutMs, 200);
+}
+
 HWND Control(HWND parent, int id) { return GetDlgItem(parent, id); }
 
 std::wstring Text(HWND hwnd) {

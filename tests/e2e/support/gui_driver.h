@@ -18,6 +18,10 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs, int stepMs
 HWND FindTopLevel(const wchar_t* cls, const wchar_t* caption, DWORD pid);
 HWND WaitForTopLevel(const wchar_t* cls, const wchar_t* caption, DWORD pid, int timeoutMs);
 
+// True once the window's thread answers messages again (it may be blocked
+// while the shell starts another program).
+bool WaitResponsive(HWND hwnd, int timeoutMs);
+
 HWND Control(HWND parent, int id);
 std::wstring Text(HWND hwnd);
 void SetText(HWND hwnd, const std::wstring& text);
