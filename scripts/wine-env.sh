@@ -42,7 +42,7 @@ pelmora_display() {
 # started by a test's first Wine process would inherit its output pipe and keep
 # the test runner waiting for end-of-file long after the test exits.
 pelmora_wine_services() {
-  wineserver -p </dev/null >/dev/null 2>&1
+  wineserver -p </dev/null >/dev/null 2>&1 || true  # fails when one already runs
   pgrep -x services.exe >/dev/null && return 0
   /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
