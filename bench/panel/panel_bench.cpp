@@ -98,7 +98,13 @@ int wmain() {
 
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pelmora.Id());
   const double cpu0 = CpuSeconds(process);
+  // Marks the idle window for a script that measures from outside, where
+  // the system does not report another process's times.
+  std::printf("idle window: start\n");
+  std::fflush(stdout);
   Sleep(30000);
+  std::printf("idle window: end\n");
+  std::fflush(stdout);
   const double cpuIdle = CpuSeconds(process) - cpu0;
   PROCESS_MEMORY_COUNTERS_EX mem{};
   GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&mem), sizeof(mem));
@@ -109,10 +115,15 @@ int wmain() {
               follow.empty() ? 0.0 : Percentile(follow, 0.95));
   std::printf("DDE request round trip: %zu requests, median %.2f ms, p95 %.2f ms\n", dde.size(),
               dde.empty() ? 0.0 : Percentile(dde, 0.5), dde.empty() ? 0.0 : Percentile(dde, 0.95));
-  std::printf("idle CPU over 30 s: %.2f %% of one core\n", cpuIdle / 30.0 * 100.0);
-  std::printf("private memory: %.1f MiB (working set %.1f MiB)\n",
-              static_cast<double>(mem.PrivateUsage) / 1048576.0,
-              static_cast<double>(mem.WorkingSetSize) / 1048576.0);
+  if (cpuIdle > 0.0)
+    std::printf("idle CPU over 30 s: %.2f %% of one core\n", cpuIdle / 30.0 * 100.0);
+  else
+    std::printf("idle CPU over 30 s: not reported by this system\n");
+  if (mem.PrivateUsage > 0)
+    std::printf("private memory: %.1f MiB\n", static_cast<double>(mem.PrivateUsage) / 1048576.0);
+  else
+    std::printf("private memory: not reported by this system\n");
+  std::printf("working set: %.1f MiB\n", static_cast<double>(mem.WorkingSetSize) / 1048576.0);
   PostMessageW(main, WM_CLOSE, 0, 0);
   pelmora.Wait(20000);
   sim.Stop();
