@@ -16,11 +16,19 @@ std::span<const std::uint8_t> TWin32SymbolEnvironment::MappedImage() {
   return {base, nt->OptionalHeader.SizeOfImage};
 }
 
+namespace {
+
+// Others may keep writing the file; we only read it.
+HANDLE OpenForReading(const std::u16string& path) {
+  return CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
 std::optional<std::vector<std::uint8_t>> TWin32SymbolEnvironment::ReadWholeFile(
     const std::u16string& path) {
-  HANDLE file =
-      CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = OpenForReading(path);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   std::optional<std::vector<std::uint8_t>> out;
   LARGE_INTEGER size{};
@@ -38,9 +46,7 @@ std::optional<std::vector<std::uint8_t>> TWin32SymbolEnvironment::ReadWholeFile(
 
 std::optional<std::vector<std::uint8_t>> TWin32SymbolEnvironment::ReadFilePart(
     const std::u16string& path, std::uint64_t offset, std::uint32_t length) {
-  HANDLE file =
-      CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = OpenForReading(path);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
   std::optional<std::vector<std::uint8_t>> out;
   LARGE_INTEGER at{};
