@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "Decoder.h"
-#include "InstructionText.h"
-#include "MemoryImage.h"
+#include "decoder.h"
+#include "instruction_text.h"
+#include "memory_image.h"
 
 namespace {
 

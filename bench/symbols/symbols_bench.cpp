@@ -8,13 +8,13 @@
 #include <random>
 #include <string>
 
-#include "crash/report/symbols/Container.h"
-#include "crash/report/symbols/ContainerWriter.h"
-#include "crash/report/symbols/Describe.h"
-#include "crash/report/symbols/PeImage.h"
-#include "crash/report/symbols/SymbolText.h"
-#include "tools/symbols/FileEnvironment.h"
-#include "tools/symbols/PeEditor.h"
+#include "crash/report/symbols/container.h"
+#include "crash/report/symbols/container_writer.h"
+#include "crash/report/symbols/describe.h"
+#include "crash/report/symbols/pe_image.h"
+#include "crash/report/symbols/symbol_text.h"
+#include "tools/symbols/file_environment.h"
+#include "tools/symbols/pe_editor.h"
 
 namespace {
 

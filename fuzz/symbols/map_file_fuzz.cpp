@@ -5,9 +5,9 @@
 #include <span>
 #include <vector>
 
-#include "crash/report/symbols/MapParser.h"
-#include "crash/report/symbols/Td32Reader.h"
-#include "fuzz/symbols/FuzzLookups.h"
+#include "crash/report/symbols/map_parser.h"
+#include "crash/report/symbols/td32_reader.h"
+#include "fuzz/symbols/fuzz_lookups.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   ostrel::TMapFile m;

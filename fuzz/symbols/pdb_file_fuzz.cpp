@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "crash/report/symbols/PdbFile.h"
+#include "crash/report/symbols/pdb_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace ostrel;

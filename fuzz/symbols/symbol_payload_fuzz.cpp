@@ -5,9 +5,9 @@
 #include <span>
 #include <vector>
 
-#include "crash/report/symbols/Container.h"
-#include "crash/report/symbols/ContainerWriter.h"
-#include "fuzz/symbols/FuzzLookups.h"
+#include "crash/report/symbols/container.h"
+#include "crash/report/symbols/container_writer.h"
+#include "fuzz/symbols/fuzz_lookups.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace ostrel;

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <span>
 
-#include "crash/report/symbols/Td32Reader.h"
-#include "fuzz/symbols/FuzzFiles.h"
-#include "fuzz/symbols/FuzzLookups.h"
+#include "crash/report/symbols/td32_reader.h"
+#include "fuzz/symbols/fuzz_files.h"
+#include "fuzz/symbols/fuzz_lookups.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace ostrel;

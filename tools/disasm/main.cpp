@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "Decoder.h"
-#include "InstructionText.h"
-#include "Listing.h"
-#include "MemoryImage.h"
+#include "decoder.h"
+#include "instruction_text.h"
+#include "listing.h"
+#include "memory_image.h"
 
 namespace {
 

@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "crash/report/symbols/Container.h"
-#include "crash/report/symbols/ContainerWriter.h"
-#include "crash/report/symbols/Describe.h"
-#include "crash/report/symbols/Lookup.h"
-#include "crash/report/symbols/SettingsStamp.h"
-#include "crash/report/symbols/SymbolText.h"
+#include "crash/report/symbols/container.h"
+#include "crash/report/symbols/container_writer.h"
+#include "crash/report/symbols/describe.h"
+#include "crash/report/symbols/lookup.h"
+#include "crash/report/symbols/settings_stamp.h"
+#include "crash/report/symbols/symbol_text.h"
 #include "imaging/compression.h"
-#include "tools/symbols/FileEnvironment.h"
-#include "tools/symbols/PeEditor.h"
-#include "tools/symbols/SymbolCollector.h"
+#include "tools/symbols/file_environment.h"
+#include "tools/symbols/pe_editor.h"
+#include "tools/symbols/symbol_collector.h"
 
 namespace ostrel::tools {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "crash/report/symbols/Container.h"
-#include "crash/report/symbols/ContainerWriter.h"
-#include "crash/report/symbols/Lookup.h"
-#include "crash/report/symbols/SymbolText.h"
+#include "crash/report/symbols/container.h"
+#include "crash/report/symbols/container_writer.h"
+#include "crash/report/symbols/lookup.h"
+#include "crash/report/symbols/symbol_text.h"
 
 namespace ostrel {
 namespace {

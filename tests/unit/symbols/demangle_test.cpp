@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "crash/report/symbols/Demangle.h"
+#include "crash/report/symbols/demangle.h"
 
 namespace ostrel {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "crash/report/symbols/Lookup.h"
+#include "crash/report/symbols/lookup.h"
 
 namespace ostrel {
 namespace {

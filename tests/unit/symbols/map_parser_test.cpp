@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "crash/report/symbols/Lookup.h"
-#include "crash/report/symbols/MapParser.h"
+#include "crash/report/symbols/lookup.h"
+#include "crash/report/symbols/map_parser.h"
 
 namespace ostrel {
 namespace {

@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "TestPdb.h"
-#include "crash/report/symbols/PdbFile.h"
+#include "test_pdb.h"
+#include "crash/report/symbols/pdb_file.h"
 
 namespace ostrel {
 namespace {

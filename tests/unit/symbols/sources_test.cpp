@@ -3,13 +3,13 @@
 #include <map>
 #include <string>
 
-#include "TestImage.h"
-#include "TestPdb.h"
-#include "crash/report/symbols/Container.h"
-#include "crash/report/symbols/ContainerWriter.h"
-#include "crash/report/symbols/Describe.h"
-#include "crash/report/symbols/SettingsStamp.h"
-#include "crash/report/symbols/SymbolSources.h"
+#include "test_image.h"
+#include "test_pdb.h"
+#include "crash/report/symbols/container.h"
+#include "crash/report/symbols/container_writer.h"
+#include "crash/report/symbols/describe.h"
+#include "crash/report/symbols/settings_stamp.h"
+#include "crash/report/symbols/symbol_sources.h"
 
 namespace ostrel {
 namespace {

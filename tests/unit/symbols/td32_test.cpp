@@ -3,10 +3,10 @@
 #include <map>
 #include <string>
 
-#include "TestImage.h"
-#include "crash/report/symbols/Describe.h"
-#include "crash/report/symbols/SymbolSources.h"
-#include "crash/report/symbols/Td32Reader.h"
+#include "test_image.h"
+#include "crash/report/symbols/describe.h"
+#include "crash/report/symbols/symbol_sources.h"
+#include "crash/report/symbols/td32_reader.h"
 
 namespace ostrel {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "TestImage.h"
-#include "crash/report/symbols/Container.h"
-#include "tools/symbols/PeEditor.h"
-#include "tools/symbols/SymbolCollector.h"
+#include "test_image.h"
+#include "crash/report/symbols/container.h"
+#include "tools/symbols/pe_editor.h"
+#include "tools/symbols/symbol_collector.h"
 
 namespace ostrel {
 namespace {

@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "crash/report/symbols/PeImage.h"
-#include "crash/report/symbols/SymbolText.h"
-#include "crash/report/symbols/win/DbgHelpLock.h"
-#include "crash/report/symbols/win/Symbols.h"
+#include "crash/report/symbols/pe_image.h"
+#include "crash/report/symbols/symbol_text.h"
+#include "crash/report/symbols/win/dbg_help_lock.h"
+#include "crash/report/symbols/win/symbols.h"
 #include "tests/wine/symbols/test_files.h"
 
 namespace ostrel {

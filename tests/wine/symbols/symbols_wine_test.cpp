@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "crash/report/symbols/Container.h"
-#include "crash/report/symbols/ContainerWriter.h"
-#include "crash/report/symbols/PeImage.h"
-#include "crash/report/symbols/SymbolText.h"
-#include "crash/report/symbols/win/Symbols.h"
+#include "crash/report/symbols/container.h"
+#include "crash/report/symbols/container_writer.h"
+#include "crash/report/symbols/pe_image.h"
+#include "crash/report/symbols/symbol_text.h"
+#include "crash/report/symbols/win/symbols.h"
 #include "tests/wine/symbols/probe_functions.h"
 #include "tests/wine/symbols/test_files.h"
 

@@ -1,0 +1,24 @@
+// The disassembly listing of a function for the bug report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "function_parser.h"
+#include "memory_reader.h"
+#include "symbols.h"
+
+namespace ostrel {
+
+struct TListingOptions {
+  bool formatDelimiters = true;  // FormatDisAsm
+  int lineLimit = 0;             // LimitDisAsm; 0 = no limit
+};
+
+// Lines end in "\r\n" (none after the last). Empty text when the function is invalid.
+std::string DisassembleFunction(const IMemoryReader& reader, uint32_t entryPoint,
+                                uint32_t exceptionAddress, const TListingOptions& options,
+                                const TDisasmSymbols* symbols, const TRuntimeHelpers& helpers,
+                                TFunctionInfo& info);
+
+}  // namespace ostrel

@@ -1,0 +1,115 @@
+// Compares the decoder with Zydis on generated opcodes, random bytes and real Windows code.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "memory_image.h"
+#include "oracle.h"
+
+namespace ostrel::test {
+namespace {
+
+void ExpectAllExplained(const TTally& tally, const std::string& title) {
+  std::printf("%s", tally.Report(title).c_str());
+  for (const std::string& s : tally.unexplained) ADD_FAILURE() << title << ": " << s;
+}
+
+TEST(DisasmOracle, OpcodeGridAgreesWithZydis) {
+  TTally tally;
+  const uint8_t prefixes[4] = {0, 0x66, 0xF2, 0xF3};
+  uint8_t buf[16];
+  for (uint8_t prefix : prefixes) {
+    for (int map = 0; map < 2; ++map) {
+      for (int op = 0; op < 256; ++op) {
+        for (int modrm = 0; modrm < 256; ++modrm) {
+          size_t k = 0;
+          if (prefix) buf[k++] = prefix;
+          if (map) buf[k++] = 0x0F;
+          buf[k++] = uint8_t(op);
+          buf[k++] = uint8_t(modrm);
+          // SIB, displacement and immediate bytes that point nowhere readable.
+          while (k < sizeof buf) buf[k++] = 0x11;
+          tally.Compare(buf, 15, 0x401000, false);
+        }
+      }
+    }
+  }
+  // 3DNow!: every suffix byte with a register and a memory operand.
+  for (int suffix = 0; suffix < 256; ++suffix) {
+    for (uint8_t modrm : {uint8_t(0xC1), uint8_t(0x00), uint8_t(0x45)}) {
+      uint8_t b[8] = {0x0F, 0x0F, modrm, 0, 0, 0, 0, 0};
+      size_t k = 3;
+      if (modrm == 0x45) b[k++] = 0x10;  // [ebp+16]
+      b[k] = uint8_t(suffix);
+      tally.Compare(b, k + 1, 0x401000, false);
+    }
+  }
+  ExpectAllExplained(tally, "opcode grid");
+  EXPECT_GT(tally.agree, tally.total * 95 / 100);
+}
+
+TEST(DisasmOracle, RandomBytesAtEveryOffsetAgreeWithZydis) {
+  std::mt19937 rng(20261209);
+  std::vector<uint8_t> bytes(64 * 1024 + 16);
+  for (auto& b : bytes) b = uint8_t(rng());
+  TTally tally;
+  for (size_t at = 0; at + 16 <= bytes.size(); ++at)
+    tally.Compare(bytes.data() + at, 15, uint32_t(0x10000000 + at), at % 16 == 0);
+  ExpectAllExplained(tally, "random bytes");
+}
+
+std::filesystem::path WineDllFolder() {
+  if (const char* env = std::getenv("PELMORA_WINE_DLLS")) return env;
+  return "/usr/lib/i386-linux-gnu/wine/i386-windows";
+}
+
+void SweepDll(const std::filesystem::path& file, TTally& tally) {
+  std::ifstream in(file, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  std::vector<TCodeSection> sections;
+  uint32_t imageBase = 0;
+  if (!PeCodeSections(bytes, sections, imageBase)) return;
+  // Indirect transfers read their pointers from the image as the loader lays it out.
+  TMemoryImage image;
+  std::string error;
+  if (!MapPeImage(bytes, imageBase, image, error)) return;
+  const TMemoryImage::Block& mapped = image.Blocks().front();
+  for (const TCodeSection& s : sections) {
+    size_t at = s.rva, end = std::min<size_t>(s.rva + s.bytes.size(), mapped.bytes.size());
+    while (at < end) {
+      size_t n = std::min<size_t>(15, mapped.bytes.size() - at);
+      at += size_t(
+          tally.Compare(mapped.bytes.data() + at, n, imageBase + uint32_t(at), true, &image));
+    }
+  }
+}
+
+// Real code: the 32-bit DLLs Wine ships. A few by default; PELMORA_ORACLE_FULL=1 sweeps all.
+TEST(DisasmOracle, WineDllCodeAgreesWithZydis) {
+  std::filesystem::path folder = WineDllFolder();
+  if (!std::filesystem::is_directory(folder))
+    GTEST_SKIP() << "no 32-bit Wine DLLs found (set PELMORA_WINE_DLLS to their folder)";
+  bool full = std::getenv("PELMORA_ORACLE_FULL") != nullptr;
+  std::vector<std::filesystem::path> files;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    if (e.path().extension() == ".dll") files.push_back(e.path());
+  std::sort(files.begin(), files.end());
+  if (!full) {
+    std::vector<std::filesystem::path> some;
+    for (const char* name : {"ntdll.dll", "kernelbase.dll", "msvcrt.dll", "user32.dll"})
+      if (std::filesystem::exists(folder / name)) some.push_back(folder / name);
+    files = some;
+  }
+  if (files.empty()) GTEST_SKIP() << "no DLLs in " << folder.filename();
+  TTally tally;
+  for (const auto& f : files) SweepDll(f, tally);
+  ExpectAllExplained(tally, "Wine DLL code (" + std::to_string(files.size()) + " files)");
+  // Real compiled code: every difference is a known class, and they are rare.
+  EXPECT_GT(tally.agree, tally.total * 999 / 1000);
+}
+
+}  // namespace
+}  // namespace ostrel::test
