@@ -7,13 +7,17 @@ what=${1:-all}
 jobs=${PELMORA_JOBS:-$(nproc)}
 
 if [ "$what" = native ] || [ "$what" = all ]; then
-  cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  # Sanitized code at -Og with line tables compiles ten times faster than at
+  # -O2 -g and still names every line in a sanitizer's report.
+  cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_CXX_FLAGS_DEBUG="-Og -g1" -DCMAKE_C_FLAGS_DEBUG="-Og -g1" \
     -DPELMORA_SANITIZE=${PELMORA_SANITIZE:-ON} >/dev/null
   cmake --build "$root/build/native" -j "$jobs"
 fi
 if [ "$what" = win ] || [ "$what" = all ]; then
   cmake -S "$root" -B "$root/build/win" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-    -DPELMORA_HOST_BIN="$root/build/native/bin" >/dev/null
+    -DPELMORA_HOST_BIN="$root/build/native/bin" \
+    -DPELMORA_SQLITE_AMALGAMATION="$root/build/sqlite-amalgamation" >/dev/null
   cmake --build "$root/build/win" -j "$jobs"
 fi

@@ -1,23 +1,52 @@
 #!/usr/bin/env bash
-# Sets everything up on a fresh Debian machine and runs every test.
-set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-bash "$root/scripts/install-deps.sh"
-source "$root/scripts/wine-env.sh"
-# A new Wine prefix takes minutes; make it while the code builds.
-(pelmora_wine_prefix) > "$root/build-prefix.log" 2>&1 &
-prefix_job=$!
-bash "$root/scripts/build.sh" all
-wait "$prefix_job" || { cat "$root/build-prefix.log"; exit 1; }
-rm -f "$root/build-prefix.log"
-pelmora_display
-pelmora_wine_services
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  [ -n "${PELMORA_XVFB_PID:-}" ] && kill "$PELMORA_XVFB_PID" 2>/dev/null || true
+# Sets everything up on a fresh Debian machine and runs every test: the native
+# unit tests, then the Windows tests under Wine on a display of their own.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd -P)
+jobs=${PELMORA_TEST_JOBS:-$(($(nproc) * 2))}
+
+stages=()
+stage_start=$SECONDS
+stage_done() {
+  stages+=("$(printf '%-14s %5d s' "$1" $((SECONDS - stage_start)))")
+  stage_start=$SECONDS
 }
-trap cleanup EXIT
+report() {
+  echo "== stage times"
+  printf '%s\n' "${stages[@]}"
+  printf '%-14s %5d s\n' total "$SECONDS"
+}
+trap report EXIT
+
+bash "$root/scripts/install-deps.sh" packages || exit 1
+stage_done packages
+# The Wine root downloads and unpacks while the code compiles.
+wine_start=$SECONDS
+bash "$root/scripts/wine-root.sh" build >"$root/build-wine-root.log" 2>&1 &
+wine_job=$!
+bash "$root/scripts/build.sh" all || exit 1
+stage_done build
+wine_ok=0
+wait "$wine_job" && wine_ok=1
+stages+=("$(printf '%-14s %5d s (beside the build)' "wine root" $((SECONDS - wine_start)))")
+cat "$root/build-wine-root.log" >&2
+rm -f "$root/build-wine-root.log"
+[ "$wine_ok" = 1 ] || { echo "the Wine root could not be built" >&2; exit 1; }
+stage_start=$SECONDS
+
 status=0
 ctest --test-dir "$root/build/native" -j "$(nproc)" --output-on-failure --timeout 900 || status=1
-ctest --test-dir "$root/build/win" -j "$(nproc)" --output-on-failure --timeout 2400 || status=1
+stage_done "native tests"
+
+source "$root/scripts/wine-env.sh"
+pelmora_wine_enter || exit 1
+# Every Windows test gets a screen of its own from its runner (wine-run.sh).
+unset DISPLAY
+cleanup() {
+  bash "$root/scripts/wine-root.sh" leave
+  report
+}
+trap cleanup EXIT
+ctest --test-dir "$root/build/win" -j "$jobs" --output-on-failure --timeout 600 || status=1
+stage_done "windows tests"
 exit $status

@@ -1,48 +1,68 @@
-# Sourced: the Wine environment every Windows test and the demo share.
-# Keeps the prefix inside the checkout so CI caches nothing elsewhere.
-PELMORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# Sourced: the Wine environment every Windows test, benchmark and the demo
+# share. Wine itself lives in the root scripts/wine-root.sh builds; the
+# checkout is bound inside at its own path, so Linux and Z: paths agree.
+PELMORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
+PELMORA_WINE_ROOT_SH=$PELMORA_ROOT/scripts/wine-root.sh
 export WINEPREFIX=${WINEPREFIX:-$PELMORA_ROOT/build/wine-prefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEARCH=${WINEARCH:-win64}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winemenubuilder.exe=d"}
+# Wine takes "C" for en-US with the ANSI code page 1252, like a Western
+# European PC, and UTF-8 for Linux file names; the root has no other locale.
+export LANG=${PELMORA_WINE_LANG:-C.UTF-8}
 
-# Creates the prefix once, with the settings that keep tests from hanging.
+# Makes the root's mounts (once) with the checkout and any further folder.
+pelmora_wine_enter() { bash "$PELMORA_WINE_ROOT_SH" enter "$PELMORA_ROOT" "$@"; }
+
+# Runs a command inside the root: pelmora_wine wine prog.exe, wineserver -k...
+pelmora_wine() { bash "$PELMORA_WINE_ROOT_SH" run "$@"; }
+
+# Gives $WINEPREFIX (or the folder named) a fresh copy of the root's ready
+# prefix unless it already holds the current one.
 pelmora_wine_prefix() {
-  if [ -f "$WINEPREFIX/.pelmora-ready" ]; then return 0; fi
-  rm -rf "$WINEPREFIX"
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-  # Real fonts: Marlett for caption buttons, Tahoma and MS Sans Serif stand-ins.
-  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
-  mkdir -p "$fonts"
-  for f in /usr/share/wine/fonts/*.ttf /usr/share/fonts/truetype/liberation/*.ttf; do
-    [ -f "$f" ] && cp -n "$f" "$fonts/" 2>/dev/null || true
-  done
-  wineserver -w
-  touch "$WINEPREFIX/.pelmora-ready"
+  local prefix=${1:-$WINEPREFIX}
+  local built
+  built=$(pelmora_wine cat /etc/pelmora-wine-root)
+  if [ -f "$prefix/.pelmora-ready" ] && [ "$(cat "$prefix/.pelmora-ready")" = "$built" ]; then
+    return 0
+  fi
+  rm -rf "$prefix"
+  mkdir -p "$(dirname "$prefix")"
+  pelmora_wine cp -a /var/lib/pelmora/prefix-template "$prefix"
+  printf '%s\n' "$built" >"$prefix/.pelmora-ready"
 }
 
-# Starts Xvfb on a free display when none is set; PELMORA_XVFB_PID names it.
+# Starts Xvfb (from the root) on a free display; PELMORA_XVFB_PID names it.
+# With "reuse", a display that is already set and answering is kept.
 pelmora_display() {
-  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  if [ "${1:-}" = reuse ] && [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
   local fdfile
   fdfile=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  # Not through the function: $! must be the process that becomes Xvfb.
+  bash "$PELMORA_WINE_ROOT_SH" run Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp \
+    3>"$fdfile" >/dev/null 2>&1 &
   PELMORA_XVFB_PID=$!
-  for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
+  local _
+  for _ in $(seq 200); do [ -s "$fdfile" ] && break; sleep 0.05; done
+  [ -s "$fdfile" ] || { echo "Xvfb did not start" >&2; return 1; }
   export DISPLAY=":$(head -1 "$fdfile")"
   rm -f "$fdfile"
   export PELMORA_XVFB_PID
 }
 
-# Keeps the wineserver and the prefix's service processes running. Services
+# Keeps the prefix's wineserver and service processes running. Services
 # started by a test's first Wine process would inherit its output pipe and keep
 # the test runner waiting for end-of-file long after the test exits.
 pelmora_wine_services() {
-  wineserver -p </dev/null >/dev/null 2>&1 || true  # fails when one already runs
-  pgrep -x services.exe >/dev/null && return 0
-  /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1 || true
+  pelmora_wine wineserver -p </dev/null >/dev/null 2>&1 || true  # fails when one already runs
+  pelmora_wine wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# Ends the prefix's Wine processes and, when named, the Xvfb we started.
+pelmora_wine_stop() {
+  pelmora_wine wineserver -k </dev/null >/dev/null 2>&1 || true
+  if [ -n "${PELMORA_XVFB_PID:-}" ]; then
+    kill "$PELMORA_XVFB_PID" 2>/dev/null || true
+    wait "$PELMORA_XVFB_PID" 2>/dev/null || true
+    unset PELMORA_XVFB_PID
+  fi
 }

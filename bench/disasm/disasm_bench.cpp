@@ -30,7 +30,7 @@ std::vector<TSection>& Corpus() {
   static std::vector<TSection> corpus = [] {
     std::vector<TSection> out;
     const char* env = std::getenv("PELMORA_WINE_DLLS");
-    std::filesystem::path folder = env ? env : "/usr/lib/i386-linux-gnu/wine/i386-windows";
+    std::filesystem::path folder = env ? env : PELMORA_WINE_DLLS_DEFAULT;
     for (const char* name : {"ntdll.dll", "kernelbase.dll", "msvcrt.dll", "user32.dll", "gdi32.dll",
                              "ole32.dll", "comctl32.dll", "shell32.dll"}) {
       std::ifstream in(folder / name, std::ios::binary);

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kStartMs = 600000;  // many emulated Wine processes start at once
+constexpr int kStartMs = 60000;  // ten Pelmoras start at once
 
 std::wstring PelmoraCommand() { return L"\"" + e2e::ExeFolder() + L"Pelmora.exe\""; }
 std::wstring RunFolder() { return e2e::ExeFolder() + L"e2e-startup\\"; }

@@ -63,7 +63,7 @@ TEST(DisasmOracle, RandomBytesAtEveryOffsetAgreeWithZydis) {
 
 std::filesystem::path WineDllFolder() {
   if (const char* env = std::getenv("PELMORA_WINE_DLLS")) return env;
-  return "/usr/lib/i386-linux-gnu/wine/i386-windows";
+  return PELMORA_WINE_DLLS_DEFAULT;
 }
 
 void SweepDll(const std::filesystem::path& file, TTally& tally) {

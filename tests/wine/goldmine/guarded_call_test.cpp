@@ -13,7 +13,7 @@ void* ChainHead() {
 }
 
 // A page without access: the lowest page is not reliably unmapped under
-// every emulator, a page of our own is.
+// every Wine, a page of our own is.
 void WriteNoAccess(void*) {
   static int* const page =
       static_cast<int*>(VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS));

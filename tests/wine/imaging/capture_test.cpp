@@ -56,7 +56,15 @@ class KnownWindow {
     window = CreateWindowExW(WS_EX_TOPMOST, L"OstrelCaptureTest", L"capture", WS_POPUP | WS_VISIBLE,
                              x, y, w, h, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     UpdateWindow(window);
-    Pump(700);
+    // Shown means painted on the screen, not merely created: poll both halves.
+    HDC screen = GetDC(nullptr);
+    const DWORD until = GetTickCount() + 10000;
+    while (static_cast<int>(until - GetTickCount()) > 0 &&
+           (GetPixel(screen, x + 2, y + 2) != kLeft ||
+            GetPixel(screen, x + w - 3, y + h - 3) != kRight)) {
+      Pump(20);
+    }
+    ReleaseDC(nullptr, screen);
   }
   ~KnownWindow() { DestroyWindow(window); }
   HWND window;
@@ -108,9 +116,18 @@ TEST(Capture, DrawsTheCursorOnlyWhenAsked) {
   KnownWindow w(600, 400, 160, 160);
   SetCursorPos(640, 440);
   mouse_event(MOUSEEVENTF_MOVE, 1, 1, 0, 0);
-  Pump(500);
-  POINT at;
-  GetCursorPos(&at);
+  // The capture draws the cursor the system reports: wait until it reports one
+  // over the window, shown, with a shape.
+  POINT at{};
+  CURSORINFO info{};
+  const DWORD until = GetTickCount() + 10000;
+  do {
+    Pump(20);
+    info.cbSize = sizeof info;
+    GetCursorPos(&at);
+  } while (static_cast<int>(until - GetTickCount()) > 0 &&
+           !(GetCursorInfo(&info) && (info.flags & CURSOR_SHOWING) && info.hCursor && at.x > 600 &&
+             at.x < 700 && at.y > 400 && at.y < 500));
   HDC screen = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
   NVBitmapPtr plain = CaptureDc(screen, 600, 400, 160, 160, false, false);
   NVBitmapPtr cursor = CaptureDc(screen, 600, 400, 160, 160, false, true);
