@@ -10,7 +10,7 @@ PKGS=(
   cmake ninja-build g++ clang-14 libclang-rt-14-dev lld-14 clang-format
   g++-mingw-w64-i686 libz-mingw-w64-dev binutils-mingw-w64-i686
   debootstrap x11-utils
-  googletest libbenchmark-dev zlib1g-dev libpng-dev libzydis-dev libcapstone-dev libsqlite3-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libpng-dev libzydis-dev libcapstone-dev libsqlite3-dev
   libdw-dev libelf-dev binutils-dev
   python3 python3-pil python3-aiosmtpd
   unzip imagemagick tcl dpkg-dev valgrind
