@@ -22,8 +22,9 @@
 set -euo pipefail
 
 WINE_ROOT=${PELMORA_WINE_ROOT:-/var/cache/pelmora/wine-root}
-NS_DIR=/run/pelmora-wine-ns
-NS_FILE=$NS_DIR/$(echo "$WINE_ROOT" | tr / _)
+# The mount namespace is held by a process of ours that only sleeps in it;
+# everything else enters it by that process's id.
+NS_HOLDER=/run/pelmora-wine-ns$(echo "$WINE_ROOT" | tr / _).pid
 # Raise when the way the root is built changes: an older root is rebuilt.
 RECIPE=2
 STAMP=$WINE_ROOT/etc/pelmora-wine-root
@@ -306,35 +307,46 @@ make_template() {
   "
 }
 
-ns_alive() { [ -e "$NS_FILE" ] && grep -q " $NS_FILE " /proc/mounts; }
+# The holder's id when the namespace lives, else nothing.
+ns_holder() {
+  local pid
+  pid=$(cat "$NS_HOLDER" 2>/dev/null) || return 1
+  [ -n "$pid" ] && [ -d "/proc/$pid" ] || return 1
+  [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = sleep ] || return 1
+  [ "$(readlink "/proc/$pid/ns/mnt")" != "$(readlink /proc/self/ns/mnt)" ] || return 1
+  echo "$pid"
+}
+ns_alive() { ns_holder >/dev/null; }
 
 enter() {
   [ -f "$STAMP" ] || { log "no Wine root; run scripts/wine-root.sh build"; exit 1; }
   # Test runners enter side by side: one at a time makes the mounts.
-  mkdir -p "$NS_DIR"
-  exec 9>"$NS_DIR.lock"
+  exec 9>"$NS_HOLDER.lock"
   flock 9
   if grep -qx "route emulated" "$STAMP"; then register_emulator "$WINE_ROOT"; fi
   if ! ns_alive; then
-    if ! grep -q " $NS_DIR " /proc/mounts; then
-      mount --bind "$NS_DIR" "$NS_DIR"
-      mount --make-private "$NS_DIR"
-    fi
-    touch "$NS_FILE"
-    unshare --mount="$NS_FILE" --propagation private true
-    nsenter --mount="$NS_FILE" -- bash -c "
+    rm -f "$NS_HOLDER"
+    setsid unshare --mount --propagation private bash -c "
       set -e
       mount -t proc proc '$WINE_ROOT/proc'
       mount -t sysfs sys '$WINE_ROOT/sys'
       mount --rbind /dev '$WINE_ROOT/dev'
       mount -t tmpfs -o mode=1777 tmp '$WINE_ROOT/tmp'
       mount -t tmpfs tmp '$WINE_ROOT/dev/shm'
-    "
+      echo \$\$ >'$NS_HOLDER.new'
+      exec sleep infinity
+    " </dev/null >/dev/null 2>&1 &
+    local _
+    for _ in $(seq 100); do [ -s "$NS_HOLDER.new" ] && break; sleep 0.05; done
+    mv "$NS_HOLDER.new" "$NS_HOLDER" 2>/dev/null || { log "the root's mounts could not be made"; exit 1; }
+    for _ in $(seq 100); do ns_alive && break; sleep 0.02; done
+    ns_alive || { log "the root's mounts could not be made"; exit 1; }
   fi
-  local dir
+  local dir holder
+  holder=$(ns_holder)
   for dir in "$@"; do
     dir=$(cd "$dir" && pwd -P)
-    nsenter --mount="$NS_FILE" -- bash -c "
+    nsenter --target "$holder" --mount -- bash -c "
       grep -q ' $WINE_ROOT$dir ' /proc/mounts && exit 0
       mkdir -p '$WINE_ROOT$dir'
       mount --rbind '$dir' '$WINE_ROOT$dir'
@@ -352,31 +364,31 @@ pass_env() {
 }
 
 run() {
-  ns_alive || { log "the root is not entered; run scripts/wine-root.sh enter"; exit 1; }
+  local holder
+  holder=$(ns_holder) || { log "the root is not entered; run scripts/wine-root.sh enter"; exit 1; }
   local cwd
   cwd=$(pwd -P)
   local envs=()
   local e
   while IFS= read -r -d '' e; do envs+=("$e"); done < <(pass_env)
   # exec all the way down: the caller's process id is the Windows program's.
-  exec nsenter --mount="$NS_FILE" -- chroot "$WINE_ROOT" /usr/bin/env -i -C "$cwd" \
+  exec nsenter --target "$holder" --mount -- chroot "$WINE_ROOT" /usr/bin/env -i -C "$cwd" \
     PATH=/usr/lib/wine:/usr/bin:/bin HOME=/root LANG=C.UTF-8 "${envs[@]}" "$@"
 }
 
 # Ends what still runs inside (the processes of our mount namespace, by their
-# ids), then drops the namespace and with it every mount.
+# ids), the holder last; with it the namespace and every mount go.
 leave() {
-  if ns_alive; then
-    local ns pid
-    ns="mnt:[$(stat -L -c %i "$NS_FILE")]"
-    for pid in /proc/[0-9]*; do
-      [ "$(readlink "$pid/ns/mnt" 2>/dev/null)" = "$ns" ] && kill -9 "${pid#/proc/}" 2>/dev/null || true
-    done
-  fi
-  if [ -e "$NS_FILE" ]; then
-    umount "$NS_FILE" 2>/dev/null || true
-    rm -f "$NS_FILE"
-  fi
+  local holder ns pid
+  holder=$(ns_holder) || { rm -f "$NS_HOLDER"; return 0; }
+  ns=$(readlink "/proc/$holder/ns/mnt")
+  for pid in /proc/[0-9]*; do
+    pid=${pid#/proc/}
+    [ "$pid" = "$holder" ] && continue
+    [ "$(readlink "/proc/$pid/ns/mnt" 2>/dev/null)" = "$ns" ] && kill -9 "$pid" 2>/dev/null
+  done
+  kill -9 "$holder" 2>/dev/null
+  rm -f "$NS_HOLDER"
 }
 
 case ${1:-} in

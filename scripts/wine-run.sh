@@ -23,6 +23,9 @@ if [ -z "${PELMORA_SHARED_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
   pelmora_display || exit 2
 fi
 pelmora_wine_services
+# How 32-bit code runs here, for tests that must know (an emulator's faults).
+PELMORA_WINE_ROUTE=$(pelmora_wine sed -n 's/^route //p' /etc/pelmora-wine-root)
+export PELMORA_WINE_ROUTE
 pelmora_wine wine "$@"
 status=$?
 [ -n "$own" ] && pelmora_wine wineserver -k </dev/null >/dev/null 2>&1
