@@ -313,7 +313,11 @@ ns_holder() {
   pid=$(cat "$NS_HOLDER" 2>/dev/null) || return 1
   [ -n "$pid" ] && [ -d "/proc/$pid" ] || return 1
   [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = sleep ] || return 1
-  [ "$(readlink "/proc/$pid/ns/mnt")" != "$(readlink /proc/self/ns/mnt)" ] || return 1
+  # A killed holder nobody has reaped yet is gone all the same.
+  grep -q '^State:[[:space:]]*Z' "/proc/$pid/status" 2>/dev/null && return 1
+  local ns
+  ns=$(readlink "/proc/$pid/ns/mnt" 2>/dev/null) || return 1
+  [ -n "$ns" ] && [ "$ns" != "$(readlink /proc/self/ns/mnt)" ] || return 1
   echo "$pid"
 }
 ns_alive() { ns_holder >/dev/null; }
@@ -326,16 +330,22 @@ enter() {
   if grep -qx "route emulated" "$STAMP"; then register_emulator "$WINE_ROOT"; fi
   if ! ns_alive; then
     rm -f "$NS_HOLDER"
-    setsid unshare --mount --propagation private bash -c "
+    # The holder keeps no descriptor of its starter open: a test runner
+    # waiting for the end of its output would wait for ever.
+    setsid unshare --mount --propagation private bash -c '
       set -e
-      mount -t proc proc '$WINE_ROOT/proc'
-      mount -t sysfs sys '$WINE_ROOT/sys'
-      mount --rbind /dev '$WINE_ROOT/dev'
-      mount -t tmpfs -o mode=1777 tmp '$WINE_ROOT/tmp'
-      mount -t tmpfs tmp '$WINE_ROOT/dev/shm'
-      echo \$\$ >'$NS_HOLDER.new'
+      for fd in /proc/$$/fd/*; do
+        n=${fd##*/}
+        if [ "$n" -gt 2 ] 2>/dev/null; then eval "exec $n>&-"; fi
+      done
+      mount -t proc proc "$1/proc"
+      mount -t sysfs sys "$1/sys"
+      mount --rbind /dev "$1/dev"
+      mount -t tmpfs -o mode=1777 tmp "$1/tmp"
+      mount -t tmpfs tmp "$1/dev/shm"
+      echo $$ >"$2.new"
       exec sleep infinity
-    " </dev/null >/dev/null 2>&1 &
+    ' holder "$WINE_ROOT" "$NS_HOLDER" </dev/null >/dev/null 2>&1 &
     local _
     for _ in $(seq 100); do [ -s "$NS_HOLDER.new" ] && break; sleep 0.05; done
     mv "$NS_HOLDER.new" "$NS_HOLDER" 2>/dev/null || { log "the root's mounts could not be made"; exit 1; }
