@@ -1,0 +1,137 @@
+// The handling of one exception, from its record to the program going on,
+// restarting or ending.
+#include "crash/core/flow/class_filter.h"
+#include "crash/core/handling/exception_report.h"
+#include "crash/core/settings/win/process_settings.h"
+
+namespace ostrel::rt {
+namespace {
+
+std::uint64_t SecondsSince1601() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const std::uint64_t ticks =
+      (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  return ticks / 10000000u;
+}
+
+void CopyToClipboard(const std::u16string& text) {
+  if (text.empty() || !OpenClipboard(nullptr)) return;
+  EmptyClipboard();
+  const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+    if (void* p = GlobalLock(memory)) {
+      std::memcpy(p, text.c_str(), bytes);
+      GlobalUnlock(memory);
+      if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+    } else {
+      GlobalFree(memory);
+    }
+  }
+  CloseClipboard();
+}
+
+// Runs once the report is complete: the automatic actions.
+void AutoActions(bool complete, const std::u16string& text, IExceptionReport* report) {
+  if (!complete || !report) return;
+  auto* r = static_cast<TExceptionReport*>(report);
+  // Sending on its own arrives with delivery; saving at the end of handling
+  // with the report file.
+  if (r->GetBool("AutoClip")) CopyToClipboard(text);
+  r->UnregisterReportCallback(AutoActions);
+}
+
+}  // namespace
+
+void FinishHandling(TExceptionReport& report, bool /*waitForSending*/) {
+  Runtime& runtime = Runtime::Get();
+  if (report.CriticalCallbackExists() ||
+      (runtime.Handlers().AnyExceptionHandlerForPhase(4) && report.RunHandlers())) {
+    std::u16string text;
+    report.ReportText(true, text);
+  }
+}
+
+void HandleRecord(const ExceptionMessageRecord& record) {
+  Runtime& runtime = Runtime::Get();
+  ClearTempFolder();
+  std::vector<InnerException> inner;
+  if (record.inner) inner = *record.inner;
+
+  ReportCreation creation;
+  creation.settings = SettingsForAddress(record.address);
+  creation.kind = static_cast<ReportKind>(record.type);
+  if (record.object) creation.object = *record.object;
+  creation.address = record.address;
+  creation.canContinue = record.canContinue != 0;
+  creation.threadId = record.threadId;
+  creation.stackPointer = record.stackPointer;
+  creation.framePointer = record.framePointer;
+  creation.context = record.context;
+  creation.record = record.record.ExceptionCode ? &record.record : nullptr;
+  creation.source = record.source;
+  creation.relatedObject = record.relatedObject;
+  creation.package = record.package;
+  if (record.preparedStack) {
+    creation.preparedStack.assign(record.preparedStack, record.preparedStackLength);
+  }
+  ComPtr<TExceptionReport> report = TExceptionReport::Create(creation);
+  TExceptionReport& r = *report;
+
+  r.StorePhase(1);
+  r.SetInnerExceptions(std::move(inner));
+  bool handled;
+  if (creation.kind == ReportKind::Hidden) {
+    handled = true;
+    FireHiddenHandlers(runtime.Handlers(), r.Dispatch(), handled);
+  } else {
+    handled = false;
+    runtime.History().Record(SecondsSince1601());
+  }
+  if (!handled) r.SetPhaseAndFire(1, handled);
+  r.StorePhase(2);
+  if (!handled) {
+    if (r.MakeScreenShot()) r.TakeScreenShot();
+    if (r.MakeBugReport()) {
+      std::u16string text;
+      r.ReportText(false, text);
+    }
+    r.SetPhaseAndFire(2, handled);
+    r.StorePhase(3);
+    if (!handled) {
+      bool round = false;
+      r.SetPhaseAndFire(r.CurrentPhase(), round);
+    }
+    if (!(handled && r.Continuable())) {
+      if (!handled) {
+        if (r.GetBool("AutoSave") || r.GetBool("AutoSend") || r.GetBool("AutoClip")) {
+          r.RegisterReportCallback(AutoActions, true);
+        }
+        r.PresentException();
+      }
+      const bool shownAndChosen = r.Continuable() && r.ShowMode() != 4 && r.ShownInGui();
+      if (!shownAndChosen) {
+        const std::uint64_t now = SecondsSince1601();
+        const ExceptionHistory& history = runtime.History();
+        const bool autoClose = history.AutoButtonDue(r.GetInt("AutoClose"), now);
+        const bool autoRestart = history.AutoButtonDue(r.GetInt("AutoRestart"), now);
+        bool ignored = false;
+        if (autoClose || (!r.Continuable() && !autoRestart)) {
+          r.FireActions(kActionClose, nullptr, ignored);
+          FinishHandling(r, true);
+          TerminateProgram();
+        } else if (autoRestart) {
+          r.FireActions(kActionRestart, nullptr, ignored);
+          FinishHandling(r, true);
+          RestartProgram(nullptr);
+        } else {
+          r.FireActions(kActionContinue, nullptr, ignored);
+        }
+      }
+      if (!handled) FinishHandling(r, false);
+    }
+  }
+  runtime.ResetFreezeMisses();
+}
+
+}  // namespace ostrel::rt

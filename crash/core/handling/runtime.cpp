@@ -1,0 +1,275 @@
+// The handler thread and its pipe, the main thread's message window and the
+// waits of raising threads.
+#include "crash/core/handling/runtime.h"
+
+#include "crash/core/settings/win/process_settings.h"
+
+namespace ostrel::rt {
+namespace {
+
+constexpr LRESULT kAnswer = 777;
+const wchar_t kMessageWindowClass[] = L"OstrelMessageWindow";
+
+struct SyncPacket {
+  const std::function<void()>* call;
+  std::exception_ptr abort;  // raised again in the calling thread
+};
+
+// The 32-bit PEB's loader lock and process-environment lock: critical
+// sections whose owner field names the thread that holds them.
+bool LockHeld(std::uintptr_t pebOffset) {
+  std::uintptr_t peb;
+  asm volatile("movl %%fs:0x30, %0" : "=r"(peb));
+  const auto* section = *reinterpret_cast<RTL_CRITICAL_SECTION* const*>(peb + pebOffset);
+  return section && section->OwningThread != nullptr;
+}
+
+}  // namespace
+
+bool LoaderLockHeldHere() {
+  std::uintptr_t peb;
+  asm volatile("movl %%fs:0x30, %0" : "=r"(peb));
+  const auto* section = *reinterpret_cast<RTL_CRITICAL_SECTION* const*>(peb + 0xA0);
+  return section && reinterpret_cast<std::uintptr_t>(section->OwningThread) == GetCurrentThreadId();
+}
+
+Runtime& Runtime::Get() {
+  static Runtime runtime;
+  return runtime;
+}
+
+bool WaitingIsUnsafe(DWORD waitMs) {
+  for (DWORD waited = 0;; waited += 10) {
+    if (!LockHeld(0xA0) && !LockHeld(0x1C)) return false;
+    if (waited >= waitMs) return true;
+    Sleep(10);
+  }
+}
+
+void Runtime::Start() {
+  if (started_.load()) return;
+  HMODULE self = nullptr;
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&Runtime::Get), &self);
+  module_ = self;
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(GetModuleHandleW(nullptr));
+  const auto* nt =
+      reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const char*>(dos) + dos->e_lfanew);
+  console_ = nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI;
+  mainThreadId_ = GetCurrentThreadId();
+
+  TakeOverRestart();
+  ClearTempFolder();
+  ComPtr<IReporterModuleSettings> global = InitGlobalSettings();
+  if (!global || !global->SettingsFound()) return;
+  OpenThreadRegistry();
+  if (!global->Enabled()) return;
+  CreateMessageWindow();
+  StartHandlerThread();
+  InstallInterception();
+  started_ = true;
+  if (global->CheckFreeze()) StartFreezeWatch(global->FreezeTimeout());
+  ReserveMemory();
+}
+
+void Runtime::Stop() {
+  if (!started_.exchange(false)) return;
+  StopFreezeWatch();
+  RemoveInterception();
+  StopHandlerThread();
+  if (messageWindow_) DestroyWindow(messageWindow_);
+  messageWindow_ = nullptr;
+  CloseThreadRegistry();
+  ReleaseMemory();
+  handlers_.Clear();
+  ShutdownGlobalSettings();
+}
+
+void Runtime::CreateMessageWindow() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = MessageWindowProc;
+  wc.hInstance = module_;
+  wc.lpszClassName = kMessageWindowClass;
+  RegisterClassW(&wc);
+  fireMessage_ = RegisterWindowMessageW(L"OstrelFireHandlers");
+  syncMessage_ = RegisterWindowMessageW(L"OstrelSynchronize");
+  messageWindow_ = CreateWindowExW(0, kMessageWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                   nullptr, module_, nullptr);
+}
+
+LRESULT CALLBACK Runtime::MessageWindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+  Runtime& self = Get();
+  if (message == self.fireMessage_ && message != 0) {
+    if (w == 0) return kAnswer;  // the probe
+    self.mainRunsHandlers_ = true;
+    try {
+      (*reinterpret_cast<const std::function<void()>*>(w))();
+    } catch (...) {
+    }
+    self.mainRunsHandlers_ = false;
+    return kAnswer;
+  }
+  if (message == self.syncMessage_ && message != 0) {
+    auto* packet = reinterpret_cast<SyncPacket*>(w);
+    try {
+      (*packet->call)();
+    } catch (const EAbort&) {
+      packet->abort = std::current_exception();
+    } catch (...) {
+      ReportRequest request;
+      request.source = kSourceSynchronize;
+      ReportException(request);
+    }
+    return kAnswer;
+  }
+  if (AnswerFreezeProbe(message, w)) return kAnswer;
+  return DefWindowProcW(window, message, w, l);
+}
+
+bool Runtime::RunOnMainThread(const std::function<void()>& work) {
+  if (!messageWindow_) return false;
+  if (IsMainThread()) {
+    work();
+    return true;
+  }
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutW(messageWindow_, fireMessage_, 0, 0, SMTO_NORMAL, 1500, &answer) ||
+      answer != kAnswer) {
+    return false;
+  }
+  answer = 0;
+  return SendMessageTimeoutW(messageWindow_, fireMessage_, reinterpret_cast<WPARAM>(&work), 0,
+                             SMTO_NORMAL, 2147483646u, &answer) &&
+         answer == kAnswer;
+}
+
+void Runtime::Synchronize(const std::function<void()>& call) {
+  SyncPacket packet{&call, nullptr};
+  if (IsMainThread() || !messageWindow_) {
+    MessageWindowProc(messageWindow_, syncMessage_, reinterpret_cast<WPARAM>(&packet), 0);
+  } else {
+    SendMessageW(messageWindow_, syncMessage_, reinterpret_cast<WPARAM>(&packet), 0);
+  }
+  if (packet.abort) std::rethrow_exception(packet.abort);
+}
+
+void Runtime::StartHandlerThread() {
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, FALSE};
+  if (!CreatePipe(&pipeRead_, &pipeWrite_, &sa, 64 * sizeof(ExceptionMessageRecord))) {
+    pipeRead_ = pipeWrite_ = nullptr;
+    return;
+  }
+  handlerThread_ = CreateThread(nullptr, 256 * 1024, HandlerThreadMain, this, CREATE_SUSPENDED,
+                                &handlerThreadId_);
+  if (!handlerThread_) return;
+  SetThreadPriority(handlerThread_, THREAD_PRIORITY_HIGHEST);
+  const std::u16string name = u"Ostrel - HandleExceptionThread";
+  UpdateThreadEntry(handlerThreadId_, handlerThread_, &name, GetCurrentThreadId(),
+                    reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)), nullptr);
+  ResumeThread(handlerThread_);
+}
+
+DWORD WINAPI Runtime::HandlerThreadMain(void* param) {
+  auto* self = static_cast<Runtime*>(param);
+  using SetContext = BOOL(WINAPI*)(HANDLE);
+  if (auto set = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")))) {
+    set(reinterpret_cast<HANDLE>(-1));  // DPI unaware
+  }
+  for (;;) {
+    ExceptionMessageRecord record{};
+    DWORD read = 0;
+    if (!ReadFile(self->pipeRead_, &record, sizeof record, &read, nullptr) ||
+        read != sizeof record || !record.event) {
+      break;
+    }
+    ++ThisThread().suspended;
+    try {
+      HandleRecord(record);
+    } catch (...) {
+    }
+    --ThisThread().suspended;
+    SetEvent(record.event);
+    PostThreadMessageW(record.threadId, WM_NULL, 0, 0);
+  }
+  return 0;
+}
+
+void Runtime::StopHandlerThread() {
+  if (handlerThread_) {
+    ResumeThread(handlerThread_);
+    if (!WaitingIsUnsafe(0) && pipeWrite_) {
+      ExceptionMessageRecord stop{};
+      DWORD written = 0;
+      WriteFile(pipeWrite_, &stop, sizeof stop, &written, nullptr);
+      WaitForSingleObject(handlerThread_, 500);
+    }
+  }
+  if (pipeWrite_) CloseHandle(pipeWrite_);
+  if (pipeRead_) CloseHandle(pipeRead_);
+  pipeWrite_ = pipeRead_ = nullptr;
+  if (handlerThread_) {
+    if (WaitForSingleObject(handlerThread_, 50) != WAIT_OBJECT_0) {
+      TerminateThread(handlerThread_, 0);
+    }
+    CloseHandle(handlerThread_);
+    RemoveThreadEntry(handlerThreadId_);
+  }
+  handlerThread_ = nullptr;
+  handlerThreadId_ = 0;
+}
+
+bool Runtime::HandOver(ExceptionMessageRecord& record) {
+  // No raising thread waits for a handler thread that is gone.
+  if (!handlerThread_ || !pipeWrite_ || WaitForSingleObject(handlerThread_, 0) == WAIT_OBJECT_0) {
+    return false;
+  }
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!event) return false;
+  record.event = event;
+  DWORD written = 0;
+  if (!WriteFile(pipeWrite_, &record, sizeof record, &written, nullptr) ||
+      written != sizeof record) {
+    CloseHandle(event);
+    return false;
+  }
+  HANDLE waits[2] = {event, handlerThread_};
+  DWORD result;
+  if (IsMainThread()) {
+    // The main thread serves its messages meanwhile: the exception box's
+    // handlers and cross-thread calls need it.
+    bool quit = false;
+    WPARAM quitCode = 0;
+    for (;;) {
+      result = MsgWaitForMultipleObjects(2, waits, FALSE, INFINITE, QS_ALLINPUT);
+      if (result != WAIT_OBJECT_0 + 2) break;
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+          quit = true;
+          quitCode = msg.wParam;
+          continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
+    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+  } else {
+    result = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+  }
+  CloseHandle(event);
+  return result == WAIT_OBJECT_0;
+}
+
+void Runtime::HandleHere(const ExceptionMessageRecord& record) {
+  ++ThisThread().suspended;
+  try {
+    HandleRecord(record);
+  } catch (...) {
+  }
+  --ThisThread().suspended;
+}
+
+}  // namespace ostrel::rt

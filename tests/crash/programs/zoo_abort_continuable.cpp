@@ -1,0 +1,18 @@
+// An EAbort reported as continuable is silent and the program goes on.
+// expect exit: 0
+// expect not: phase 1
+// expect output: after the abort
+#include <windows.h>
+
+#include "zoo_support.h"
+#include "crash/core/handling/ostrel.h"
+
+int main() {
+  zoo::Watch();
+  try {
+    throw ostrel::EAbort();
+  } catch (...) {
+    ostrel::ReportException(true);
+  }
+  zoo::Say("after the abort");
+}

@@ -1,0 +1,18 @@
+// An EAbort that may not continue ends the program at once, silently.
+// expect exit: 1
+// expect not: phase 1
+// expect not: after the abort
+#include <windows.h>
+
+#include "zoo_support.h"
+#include "crash/core/handling/ostrel.h"
+
+int main() {
+  zoo::Watch();
+  try {
+    throw ostrel::EAbort();
+  } catch (...) {
+    ostrel::ReportException(false);
+  }
+  zoo::Say("after the abort");
+}

@@ -1,0 +1,12 @@
+// A breakpoint instruction in a worker.
+// expect exit: 1
+// expect output: phase 1 source 14 class EOstrelError continuable 0 thread worker
+#include <windows.h>
+
+#include "zoo_support.h"
+#include "crash/core/handling/ostrel.h"
+
+int main() {
+  zoo::Watch();
+  zoo::InThread([] { asm volatile("int3"); });
+}

@@ -1,0 +1,14 @@
+// std::terminate without an exception: the run-time's final error.
+// expect exit: 1
+// expect output: phase 1 source 11 class EOstrelError continuable 0 thread main message Runtime
+// error: std::terminate was called.
+#include <windows.h>
+
+#include "zoo_support.h"
+#include "crash/core/handling/ostrel.h"
+
+#include <exception>
+int main() {
+  zoo::Watch();
+  std::terminate();
+}

@@ -1,0 +1,17 @@
+// A C++ exception nobody catches in a std::thread.
+// expect exit: 0
+// expect output: phase 1 source 13 class std::runtime_error continuable 1 thread worker
+// expect output: action 11
+// expect output: main goes on
+#include <windows.h>
+
+#include "zoo_support.h"
+#include "crash/core/handling/ostrel.h"
+
+#include <stdexcept>
+#include <thread>
+int main() {
+  zoo::Watch();
+  std::thread([] { throw std::runtime_error("worker boom"); }).join();
+  zoo::Say("main goes on");
+}

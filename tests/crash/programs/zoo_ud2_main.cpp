@@ -1,0 +1,13 @@
+// An illegal instruction: the run-time has no class for it.
+// expect exit: 1
+// expect output: phase 1 source 14 class EOstrelError continuable 0 thread main message External
+// exception C000001D.
+#include <windows.h>
+
+#include "zoo_support.h"
+#include "crash/core/handling/ostrel.h"
+
+int main() {
+  zoo::Watch();
+  asm volatile("ud2");
+}

@@ -1,0 +1,14 @@
+// An illegal instruction in a worker: unmapped, so not continuable even there.
+// expect exit: 1
+// expect output: phase 1 source 14 class EOstrelError continuable 0 thread worker
+// expect not: main goes on
+#include <windows.h>
+
+#include "zoo_support.h"
+#include "crash/core/handling/ostrel.h"
+
+int main() {
+  zoo::Watch();
+  zoo::InThread([] { asm volatile("ud2"); });
+  zoo::Say("main goes on");
+}
