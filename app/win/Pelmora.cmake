@@ -11,6 +11,6 @@ pelmora_warnings(Pelmora)
 # The reporter's settings and the program's own symbols travel inside the exe.
 include(${PROJECT_SOURCE_DIR}/cmake/OstrelSettings.cmake)
 ostrel_embed_settings(Pelmora ${PROJECT_SOURCE_DIR}/crash/core/settings/pelmora.settings)
-target_link_libraries(Pelmora PRIVATE ostrel_settings_win)
+target_link_libraries(Pelmora PRIVATE ostrel)
 include(${PROJECT_SOURCE_DIR}/cmake/OstrelSymbols.cmake)
 ostrel_embed_symbols(Pelmora)

@@ -6,7 +6,6 @@
 #include "app/win/about_box.h"
 #include "app/win/pelmora_form.h"
 #include "app/win/website_dialog.h"
-#include "crash/core/settings/win/process_settings.h"
 
 namespace pelmora {
 
@@ -44,8 +43,6 @@ int RunApplication() {
 
 }  // namespace pelmora
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  // The crash reporter comes first; its settings travel in the executable.
-  ostrel::InitGlobalSettings();
-  return pelmora::RunApplication();
-}
+// The crash reporter has started before this runs (it links as a library
+// that starts with the process); its settings travel in the executable.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return pelmora::RunApplication(); }

@@ -61,10 +61,10 @@ void TPelmoraForm::CreateControls() {
     int id;
   };
   const ButtonLayout buttons[] = {{&goTo_, L"Go To ", 32, kIdGoToButton},
-                          {&add_, L"Add", 64, kIdAddButton},
-                          {&edit_, L"Edit", 96, kIdEditButton},
-                          {&delete_, L"Delete ", 128, kIdDeleteButton},
-                          {&info_, L"Info", 160, kIdInfoButton}};
+                                  {&add_, L"Add", 64, kIdAddButton},
+                                  {&edit_, L"Edit", 96, kIdEditButton},
+                                  {&delete_, L"Delete ", 128, kIdDeleteButton},
+                                  {&info_, L"Info", 160, kIdInfoButton}};
   for (const ButtonLayout& b : buttons)
     *b.hwnd = CreateChild(hwnd_, L"BUTTON", b.caption, WS_TABSTOP | BS_PUSHBUTTON, 240, b.top, 41,
                           25, b.id, font_);
@@ -340,7 +340,7 @@ LRESULT CALLBACK TPelmoraForm::GridProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
       return code | DLGC_WANTALLKEYS | DLGC_WANTCHARS;
     }
   } catch (...) {
-    ReportHandlerException(nullptr);
+    ReportHandlerException(hwnd);
     return 0;
   }
   return CallWindowProcW(self->gridDefault_, hwnd, msg, wParam, lParam);

@@ -3,13 +3,11 @@
 #include <exception>
 #include <string>
 
-#include "goldmine/win/message_box.h"
+#include "crash/core/handling/ostrel.h"
 
 namespace pelmora {
 
-void ReportHandlerException(const char* what) {
-  ShowMessage(std::string(what ? what : "Unknown error"));
-}
+void ReportHandlerException(HWND window) { ostrel::ReportWindowProcException(window); }
 
 bool WindowBase::CreateTopLevel(const wchar_t* className, const wchar_t* caption, DWORD style,
                                 DWORD exStyle, HWND owner) {
@@ -45,10 +43,8 @@ LRESULT CALLBACK WindowBase::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
   if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
   try {
     return self->HandleMessage(msg, wParam, lParam);
-  } catch (const std::exception& e) {
-    ReportHandlerException(e.what());
   } catch (...) {
-    ReportHandlerException(nullptr);
+    ReportHandlerException(hwnd);
   }
   return 0;
 }

@@ -27,6 +27,6 @@ class WindowBase {
 };
 
 // Shows what escaped a handler; the crash reporter takes this place.
-void ReportHandlerException(const char* what);
+void ReportHandlerException(HWND window);
 
 }  // namespace pelmora
