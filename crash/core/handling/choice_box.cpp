@@ -70,7 +70,7 @@ int ChoiceBox(const std::u16string& title, const std::u16string& text,
   const short buttonWidth = 56, gap = 6, margin = 8;
   const short count = static_cast<short>(buttons.size());
   const short width = std::max<short>(220, margin * 2 + count * buttonWidth + (count - 1) * gap);
-  const short height = 86;
+  const short height = 64;
   Template t;
   t.Dword(DS_MODALFRAME | DS_CENTER | DS_SETFONT | DS_SETFOREGROUND | WS_POPUP | WS_CAPTION |
           WS_SYSMENU);
@@ -85,7 +85,7 @@ int ChoiceBox(const std::u16string& title, const std::u16string& text,
   t.Text(title);
   t.Word(8);
   t.Text(u"MS Shell Dlg");
-  t.Item(SS_LEFT, margin, margin, static_cast<short>(width - 2 * margin), 46, 0xFFFF, 0x0082, text);
+  t.Item(SS_LEFT, margin, margin, static_cast<short>(width - 2 * margin), 26, 0xFFFF, 0x0082, text);
   short x = static_cast<short>(width - margin - count * buttonWidth - (count - 1) * gap);
   for (short i = 0; i < count; ++i) {
     t.Item((i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP, x, height - 22, buttonWidth,
