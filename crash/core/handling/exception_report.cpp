@@ -4,6 +4,7 @@
 
 #include "crash/core/flow/exception_text.h"
 #include "crash/core/handling/choice_box.h"
+#include "crash/core/handling/text_output.h"
 #include "crash/core/settings/win/process_settings.h"
 
 namespace ostrel {
@@ -330,13 +331,7 @@ void TExceptionReport::PresentException() {
       ReportText(true, report);
       line += u"\r\n\r\n" + report;
     }
-    const std::wstring wide(line.begin(), line.end());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), utf8.data(), n,
-                        nullptr, nullptr);
-    utf8 += "\r\n";
+    std::string utf8 = rt::ToUtf8(line) + "\r\n";
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()),
               &written, nullptr);

@@ -2,6 +2,7 @@
 // restarting or ending.
 #include "crash/core/flow/class_filter.h"
 #include "crash/core/handling/exception_report.h"
+#include "crash/core/handling/text_output.h"
 #include "crash/core/settings/win/process_settings.h"
 
 namespace ostrel::rt {
@@ -13,22 +14,6 @@ std::uint64_t SecondsSince1601() {
   const std::uint64_t ticks =
       (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
   return ticks / 10000000u;
-}
-
-void CopyToClipboard(const std::u16string& text) {
-  if (text.empty() || !OpenClipboard(nullptr)) return;
-  EmptyClipboard();
-  const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
-  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-    if (void* p = GlobalLock(memory)) {
-      std::memcpy(p, text.c_str(), bytes);
-      GlobalUnlock(memory);
-      if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
-    } else {
-      GlobalFree(memory);
-    }
-  }
-  CloseClipboard();
 }
 
 // Runs once the report is complete: the automatic actions.

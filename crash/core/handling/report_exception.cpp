@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "crash/core/handling/runtime.h"
+#include "crash/core/handling/text_output.h"
 
 namespace ostrel {
 
@@ -92,10 +93,7 @@ void SetThreadName(std::uint32_t threadId, const std::u16string& name) {
   rt::UpdateThreadEntry(threadId, nullptr, &name, 0, 0, nullptr);
   if (IsDebuggerPresent() && !name.empty()) {
     // The debugger's own convention for naming threads.
-    const std::wstring wide(name.begin(), name.end());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8.data(), n, nullptr, nullptr);
+    const std::string utf8 = rt::ToUtf8(name);
     const ULONG_PTR info[4] = {0x1000, reinterpret_cast<ULONG_PTR>(utf8.c_str()), threadId, 0};
     RaiseException(0x406D1388, 0, 4, info);
   }

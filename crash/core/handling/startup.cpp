@@ -2,6 +2,7 @@
 // own static objects, and stops after them.
 #include "crash/core/handling/exception_report.h"
 #include "crash/core/handling/runtime.h"
+#include "crash/core/handling/text_output.h"
 #include "crash/core/settings/win/process_settings.h"
 
 namespace {
@@ -22,29 +23,14 @@ __attribute__((destructor(101))) void OstrelStop() {
 
 void DeliverTrace(const std::u16string& text, int mapSize) {
   if (mapSize < 1) {
-    if (!OpenClipboard(nullptr)) return;
-    EmptyClipboard();
-    const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
-    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-      if (void* p = GlobalLock(memory)) {
-        std::memcpy(p, text.c_str(), bytes);
-        GlobalUnlock(memory);
-        if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
-      }
-    }
-    CloseClipboard();
+    ostrel::rt::CopyToClipboard(text);
     return;
   }
   HANDLE map = OpenFileMappingW(FILE_MAP_WRITE, FALSE, L"Global\\OstrelTraceProcessMap");
   if (!map) map = OpenFileMappingW(FILE_MAP_WRITE, FALSE, L"OstrelTraceProcessMap");
   if (!map) return;
   if (auto* view = static_cast<char*>(MapViewOfFile(map, FILE_MAP_WRITE, 0, 0, 0))) {
-    const std::wstring wide(text.begin(), text.end());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), utf8.data(), n,
-                        nullptr, nullptr);
+    const std::string utf8 = ostrel::rt::ToUtf8(text);
     const std::size_t room = static_cast<std::size_t>(mapSize) - 1;
     const std::size_t length = utf8.size() < room ? utf8.size() : room;
     std::memcpy(view, utf8.data(), length);
