@@ -356,7 +356,7 @@ enter() {
   holder=$(ns_holder)
   for dir in "$@"; do
     dir=$(cd "$dir" && pwd -P)
-    nsenter --target "$holder" --mount -- bash -c "
+    nsenter --target "$holder" --mount --root -- bash -c "
       grep -q ' $WINE_ROOT$dir ' /proc/mounts && exit 0
       mkdir -p '$WINE_ROOT$dir'
       mount --rbind '$dir' '$WINE_ROOT$dir'
@@ -382,7 +382,7 @@ run() {
   local e
   while IFS= read -r -d '' e; do envs+=("$e"); done < <(pass_env)
   # exec all the way down: the caller's process id is the Windows program's.
-  exec nsenter --target "$holder" --mount -- chroot "$WINE_ROOT" /usr/bin/env -i -C "$cwd" \
+  exec nsenter --target "$holder" --mount --root -- chroot "$WINE_ROOT" /usr/bin/env -i -C "$cwd" \
     PATH=/usr/lib/wine:/usr/bin:/bin HOME=/root LANG=C.UTF-8 "${envs[@]}" "$@"
 }
 
