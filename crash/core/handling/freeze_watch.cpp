@@ -32,7 +32,11 @@ DWORD WINAPI WatcherMain(void*) {
   if (only) WaitForSingleObject(only, INFINITE);  // one watcher per process
   MSG msg;
   PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // make the queue
-  while (w.stop) {
+  // The stop event is the thread's own copy: the stopper forgets its own.
+  HANDLE stop = nullptr;
+  DuplicateHandle(GetCurrentProcess(), w.stop, GetCurrentProcess(), &stop, 0, FALSE,
+                  DUPLICATE_SAME_ACCESS);
+  while (stop && WaitForSingleObject(stop, 0) != WAIT_OBJECT_0) {
     HANDLE pause = nullptr;
     {
       std::lock_guard<std::mutex> guard(w.lock);
@@ -45,7 +49,7 @@ DWORD WINAPI WatcherMain(void*) {
       CloseHandle(pause);
     }
     PostMessageW(w.window, w.probe, 0, 0);
-    if (WaitForSingleObject(w.stop, w.logic->Interval()) == WAIT_OBJECT_0) break;
+    if (WaitForSingleObject(stop, w.logic->Interval()) == WAIT_OBJECT_0) break;
     bool answered = false;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (!msg.hwnd && msg.message == WM_NULL && msg.wParam == kAnswer && msg.lParam == 777) {
@@ -61,6 +65,7 @@ DWORD WINAPI WatcherMain(void*) {
       ReportException(request);
     }
   }
+  if (stop) CloseHandle(stop);
   if (only) ReleaseMutex(only);
   return 0;
 }

@@ -22,8 +22,11 @@ void AutoActions(bool complete, const std::u16string& text, IExceptionReport* re
   auto* r = static_cast<TExceptionReport*>(report);
   // Sending on its own arrives with delivery; saving at the end of handling
   // with the report file.
-  if (r->GetBool("AutoClip")) CopyToClipboard(text);
-  r->UnregisterReportCallback(AutoActions);
+  if (r->GetBool("AutoClip")) {
+    CopyToClipboard(text);
+  } else {
+    r->UnregisterReportCallback(AutoActions);
+  }
 }
 
 }  // namespace

@@ -33,6 +33,7 @@ struct OverflowSlot {
   HANDLE request = nullptr;  // auto-reset
   HANDLE done = nullptr;     // auto-reset
   HANDLE relay = nullptr;
+  DWORD relayId = 0;
 };
 OverflowSlot& Overflow() {
   static OverflowSlot slot;
@@ -81,11 +82,14 @@ LONG CALLBACK Vectored(EXCEPTION_POINTERS* info) {
     DWORD thread = static_cast<DWORD>(record->ExceptionInformation[2]);
     if (thread == 0xFFFFFFFF) thread = GetCurrentThreadId();
     if (name && !IsBadStringPtrA(name, 256)) {
-      const int n = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
-      std::wstring wide(static_cast<std::size_t>(n > 0 ? n - 1 : 0), L'\0');
-      if (n > 1) MultiByteToWideChar(CP_UTF8, 0, name, -1, wide.data(), n);
-      const std::u16string text(wide.begin(), wide.end());
-      UpdateThreadEntry(thread, nullptr, &text, 0, 0, nullptr);
+      try {
+        const int n = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(n > 0 ? n - 1 : 0), L'\0');
+        if (n > 1) MultiByteToWideChar(CP_UTF8, 0, name, -1, wide.data(), n);
+        const std::u16string text(wide.begin(), wide.end());
+        UpdateThreadEntry(thread, nullptr, &text, 0, 0, nullptr);
+      } catch (...) {
+      }
     }
     return IsDebuggerPresent() ? EXCEPTION_CONTINUE_SEARCH : EXCEPTION_CONTINUE_EXECUTION;
   }
@@ -93,39 +97,56 @@ LONG CALLBACK Vectored(EXCEPTION_POINTERS* info) {
     // Record, signal and wait: formatting or allocating here would overflow
     // again with the 2 or 3 KB that are left.
     OverflowSlot& slot = Overflow();
-    if (!slot.relay) return EXCEPTION_CONTINUE_SEARCH;
+    if (!slot.relay || GetCurrentThreadId() == slot.relayId) return EXCEPTION_CONTINUE_SEARCH;
     while (InterlockedCompareExchange(&slot.busy, 1, 0) != 0) Sleep(1);
     slot.threadId = GetCurrentThreadId();
     std::memcpy(&slot.record, record, sizeof slot.record);
     std::memcpy(&slot.context, info->ContextRecord, sizeof slot.context);
     SetEvent(slot.request);
-    // A continued worker is ended by the relay; only a main thread whose
-    // report came back (the reporter gave up) gets past this wait.
     WaitForSingleObject(slot.done, INFINITE);
+    const bool worker = slot.threadId != Runtime::Get().MainThreadId();
     InterlockedExchange(&slot.busy, 0);
+    // A continued worker ends; its registry entry has gone already.
+    if (worker) ExitThread(EXCEPTION_STACK_OVERFLOW);
   }
   return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Ends an overflowed thread that must not be reported (the reporter's own),
+// without running anything more on its spent stack.
+void EndOverflowed(OverflowSlot& slot) {
+  if (HANDLE thread = OpenThread(THREAD_TERMINATE | SYNCHRONIZE, FALSE, slot.threadId)) {
+    TerminateThread(thread, EXCEPTION_STACK_OVERFLOW);
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+  }
+  RemoveThreadEntry(slot.threadId);
+  InterlockedExchange(&slot.busy, 0);
 }
 
 DWORD WINAPI OverflowRelay(void*) {
   OverflowSlot& slot = Overflow();
   for (;;) {
     if (WaitForSingleObject(slot.request, INFINITE) != WAIT_OBJECT_0) return 0;
-    const bool isMain = slot.threadId == Runtime::Get().MainThreadId();
-    ReportSystem(slot.record, &slot.context, slot.threadId, isMain);
-    if (isMain) {
-      SetEvent(slot.done);
+    Runtime& runtime = Runtime::Get();
+    const bool isMain = slot.threadId == runtime.MainThreadId();
+    if (slot.threadId == runtime.HandlerThreadId()) {
+      // The reporter's own thread is never reported; its waiters see it end
+      // and handle their exceptions themselves.
+      EndOverflowed(slot);
       continue;
     }
-    // The worker's stack is spent: it ends here, without running anything
-    // more on it (thread detach notifications would overflow again).
-    if (HANDLE thread = OpenThread(THREAD_TERMINATE | SYNCHRONIZE, FALSE, slot.threadId)) {
-      TerminateThread(thread, EXCEPTION_STACK_OVERFLOW);
-      WaitForSingleObject(thread, 5000);
-      CloseHandle(thread);
+    // The handler thread waits for the main thread, or the overflow came
+    // inside the heap (its lock stays with the spent thread): nobody can
+    // report it, and waiting would hang the program.
+    if ((isMain && runtime.RunningHandlersOnMain()) || !HeapsFree(250)) TerminateProgram();
+    try {
+      ReleaseMemory();
+      ReportSystem(slot.record, &slot.context, slot.threadId, isMain);
+    } catch (...) {
     }
-    RemoveThreadEntry(slot.threadId);
-    InterlockedExchange(&slot.busy, 0);
+    if (!isMain) RemoveThreadEntry(slot.threadId);
+    SetEvent(slot.done);
   }
 }
 
@@ -134,7 +155,13 @@ LONG WINAPI Unhandled(EXCEPTION_POINTERS* info) {
   // The reporter's own thread is never reported; its wait ends with it.
   if (runtime.IsHandlerThread()) ExitThread(info->ExceptionRecord->ExceptionCode);
   const bool isMain = runtime.IsMainThread();
-  ReportSystem(*info->ExceptionRecord, info->ContextRecord, GetCurrentThreadId(), isMain);
+  try {
+    // Room for handling first: this may be an out-of-memory crash.
+    ReleaseMemory();
+    ReportSystem(*info->ExceptionRecord, info->ContextRecord, GetCurrentThreadId(), isMain);
+  } catch (...) {
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
   if (!isMain) EndThisThread(info->ExceptionRecord->ExceptionCode);
   return EXCEPTION_CONTINUE_SEARCH;
 }
@@ -216,6 +243,7 @@ void InstallInterception() {
   slot.done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   DWORD relayId = 0;
   slot.relay = CreateThread(nullptr, 256 * 1024, OverflowRelay, nullptr, 0, &relayId);
+  slot.relayId = relayId;
   if (slot.relay) {
     SetThreadPriority(slot.relay, THREAD_PRIORITY_HIGHEST);
     const std::u16string name = u"Ostrel - StackOverflowThread";

@@ -21,6 +21,15 @@ void ReportException(const ReportRequest& in) {
     const bool recorded = object && state.rawObject == rt::RawObject(object);
     if (!address && recorded) address = state.address;
     if (!context && recorded && state.hasContext) context = &state.context;
+    // The record points at copies: the thread's state may change while it
+    // waits (the main thread serves its messages meanwhile).
+    CONTEXT contextCopy;
+    if (context) {
+      contextCopy = *context;
+      context = &contextCopy;
+    }
+    std::vector<rt::InnerException> inner;
+    if (recorded) inner = state.inner;
 
     const rt::ExceptionDescription description = rt::Describe(object);
     if (description.abort) {
@@ -52,10 +61,19 @@ void ReportException(const ReportRequest& in) {
     record.source = in.source;
     record.relatedObject = in.relatedObject;
     record.package = in.package;
-    record.inner = recorded && !state.inner.empty() ? &state.inner : nullptr;
+    record.inner = inner.empty() ? nullptr : &inner;
 
     runtime.PauseFreezeWatch(true);
-    if (rt::WaitingIsUnsafe(250) || !runtime.HandOver(record)) runtime.HandleHere(record);
+    if (rt::WaitingIsUnsafe(250)) {
+      runtime.HandleHere(record);
+    } else {
+      // While waiting, this thread may raise again (the main thread runs
+      // window procedures): that exception is reported after this one.
+      --state.suspended;
+      const bool handed = runtime.HandOver(record);
+      ++state.suspended;
+      if (!handed) runtime.HandleHere(record);
+    }
     runtime.PauseFreezeWatch(false);
 
     rt::ClearThreadState(state);

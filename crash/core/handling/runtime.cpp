@@ -24,6 +24,19 @@ bool LockHeld(std::uintptr_t pebOffset) {
   return section && section->OwningThread != nullptr;
 }
 
+// The call another thread asked the main thread to run.
+void RunSyncPacket(SyncPacket* packet) {
+  try {
+    (*packet->call)();
+  } catch (const EAbort&) {
+    packet->abort = std::current_exception();
+  } catch (...) {
+    ReportRequest request;
+    request.source = kSourceSynchronize;
+    ReportException(request);
+  }
+}
+
 }  // namespace
 
 bool LoaderLockHeldHere() {
@@ -38,12 +51,71 @@ Runtime& Runtime::Get() {
   return runtime;
 }
 
+namespace {
+
+// A thread that takes and gives back the heaps' locks on request: when it
+// cannot, some thread (perhaps the raising one, faulting inside the heap)
+// holds them, and a handler thread would block on its first allocation.
+struct HeapProbe {
+  HANDLE request = nullptr, answer = nullptr;
+  HANDLE heaps[2] = {};
+  volatile LONG pending = 0;
+};
+HeapProbe& TheHeapProbe() {
+  static HeapProbe probe;
+  return probe;
+}
+
+DWORD WINAPI HeapProbeMain(void*) {
+  HeapProbe& p = TheHeapProbe();
+  while (WaitForSingleObject(p.request, INFINITE) == WAIT_OBJECT_0) {
+    for (HANDLE heap : p.heaps) {
+      if (heap && HeapLock(heap)) HeapUnlock(heap);
+    }
+    InterlockedExchange(&p.pending, 0);
+    SetEvent(p.answer);
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool HeapsFree(DWORD waitMs) {
+  HeapProbe& p = TheHeapProbe();
+  if (!p.request) return true;
+  // A request still unanswered: the lock is still held.
+  if (InterlockedCompareExchange(&p.pending, 1, 0) != 0) return false;
+  ResetEvent(p.answer);
+  SetEvent(p.request);
+  return WaitForSingleObject(p.answer, waitMs) == WAIT_OBJECT_0;
+}
+
+void StartHeapProbe() {
+  HeapProbe& p = TheHeapProbe();
+  if (p.request) return;
+  p.heaps[0] = GetProcessHeap();
+  using GetHeap = intptr_t(__cdecl*)();
+  if (auto get = reinterpret_cast<GetHeap>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "_get_heap_handle")))) {
+    p.heaps[1] = reinterpret_cast<HANDLE>(get());
+  }
+  p.request = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  p.answer = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  DWORD id = 0;
+  if (HANDLE thread = CreateThread(nullptr, 64 * 1024, HeapProbeMain, nullptr, 0, &id)) {
+    const std::u16string name = u"Ostrel - HeapProbeThread";
+    UpdateThreadEntry(id, thread, &name, GetCurrentThreadId(), 0, nullptr);
+    CloseHandle(thread);
+  }
+}
+
 bool WaitingIsUnsafe(DWORD waitMs) {
   for (DWORD waited = 0;; waited += 10) {
-    if (!LockHeld(0xA0) && !LockHeld(0x1C)) return false;
+    if (!LockHeld(0xA0) && !LockHeld(0x1C)) break;
     if (waited >= waitMs) return true;
     Sleep(10);
   }
+  return waitMs > 0 && !HeapsFree(waitMs);
 }
 
 void Runtime::Start() {
@@ -66,6 +138,7 @@ void Runtime::Start() {
   OpenThreadRegistry();
   if (!global->Enabled()) return;
   CreateMessageWindow();
+  StartHeapProbe();
   StartHandlerThread();
   InstallInterception();
   started_ = true;
@@ -111,16 +184,7 @@ LRESULT CALLBACK Runtime::MessageWindowProc(HWND window, UINT message, WPARAM w,
     return kAnswer;
   }
   if (message == self.syncMessage_ && message != 0) {
-    auto* packet = reinterpret_cast<SyncPacket*>(w);
-    try {
-      (*packet->call)();
-    } catch (const EAbort&) {
-      packet->abort = std::current_exception();
-    } catch (...) {
-      ReportRequest request;
-      request.source = kSourceSynchronize;
-      ReportException(request);
-    }
+    RunSyncPacket(reinterpret_cast<SyncPacket*>(w));
     return kAnswer;
   }
   if (AnswerFreezeProbe(message, w)) return kAnswer;
@@ -147,7 +211,7 @@ bool Runtime::RunOnMainThread(const std::function<void()>& work) {
 void Runtime::Synchronize(const std::function<void()>& call) {
   SyncPacket packet{&call, nullptr};
   if (IsMainThread() || !messageWindow_) {
-    MessageWindowProc(messageWindow_, syncMessage_, reinterpret_cast<WPARAM>(&packet), 0);
+    RunSyncPacket(&packet);
   } else {
     SendMessageW(messageWindow_, syncMessage_, reinterpret_cast<WPARAM>(&packet), 0);
   }

@@ -101,6 +101,7 @@ class Runtime final : public IMainThreadCalls {
   DWORD MainThreadId() const { return mainThreadId_; }
   bool IsMainThread() const { return GetCurrentThreadId() == mainThreadId_; }
   bool IsHandlerThread() const { return GetCurrentThreadId() == handlerThreadId_; }
+  DWORD HandlerThreadId() const { return handlerThreadId_; }
   bool IsConsoleProgram() const { return console_; }
   HMODULE Module() const { return module_; }
   HWND MessageWindow() const { return messageWindow_; }
@@ -157,6 +158,9 @@ void HandleRecord(const ExceptionMessageRecord& record);
 // True when waiting for another thread could dead-lock: the loader lock or
 // the process-environment lock is held, polled every 10 ms for `waitMs`.
 bool WaitingIsUnsafe(DWORD waitMs);
+void StartHeapProbe();
+// False when a heap's lock stays held for `waitMs`.
+bool HeapsFree(DWORD waitMs);
 // This thread runs a library's initialisation or finalisation.
 bool LoaderLockHeldHere();
 

@@ -57,7 +57,9 @@ void FreeEntry(Entry* e) {
 class ListLock {
  public:
   ListLock(Block* block, DWORD waitMs) : block_(block) {
-    held_ = block_ && WaitForSingleObject(block_->listMutex, waitMs) == WAIT_OBJECT_0;
+    // A thread that ended holding the lock hands it to us all the same.
+    const DWORD r = block_ ? WaitForSingleObject(block_->listMutex, waitMs) : WAIT_FAILED;
+    held_ = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
   }
   ~ListLock() {
     if (held_) ReleaseMutex(block_->listMutex);

@@ -99,7 +99,10 @@ ExceptionDescription Describe(const std::exception_ptr& object) {
     std::rethrow_exception(object);
   } catch (const EExternal& e) {
     d.external = true;
-    d.message = FromUtf8(e.what());
+    d.message = FromUtf8(e.Message());
+  } catch (const Exception& e) {
+    // The whole message: a reported exception's is a single NUL.
+    d.message = FromUtf8(e.Message());
   } catch (const std::exception& e) {
     d.message = FromUtf8(e.what());
   } catch (...) {
@@ -155,7 +158,9 @@ void __wrap___cxa_end_catch() {
   ostrel::rt::ThreadExceptionState& state = ThisThread();
   if (!state.suspended) {
     ostrel::rt::Runtime& runtime = ostrel::rt::Runtime::Get();
-    if (runtime.Started() && runtime.Handlers().Any(ostrel::HandlerKind::Hidden)) {
+    // During a rethrow the exception is still on its way: not handled yet.
+    if (runtime.Started() && std::uncaught_exceptions() == 0 &&
+        runtime.Handlers().Any(ostrel::HandlerKind::Hidden)) {
       ++state.suspended;
       std::exception_ptr current = std::current_exception();
       const ostrel::rt::ExceptionDescription d = ostrel::rt::Describe(current);
