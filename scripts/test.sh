@@ -40,6 +40,8 @@ stage_done "native tests"
 
 source "$root/scripts/wine-env.sh"
 pelmora_wine_enter || exit 1
+# Prefixes kept by an earlier run's failures (about 300 MB each).
+rm -rf "$root/build/wine-prefixes"
 # Every Windows test gets a screen of its own from its runner (wine-run.sh).
 unset DISPLAY
 cleanup() {
