@@ -51,4 +51,24 @@ cleanup() {
 trap cleanup EXIT
 ctest --test-dir "$root/build/win" -j "$jobs" --output-on-failure --timeout 600 || status=1
 stage_done "windows tests"
+
+# The reporter installed as a package and used by a program outside this
+# tree, with nothing but the prefix and the toolchain file; an exception
+# nobody catches must close it with exit code 1.
+outside() {
+  local prefix="$root/build/ostrel-prefix" out="$root/build/outside"
+  rm -rf "$prefix" "$out"
+  cmake --install "$root/build/win" --prefix "$prefix" >/dev/null &&
+    cmake -S "$root/tests/outside" -B "$out" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+      -DOstrel_DIR="$prefix/lib/cmake/Ostrel" >/dev/null &&
+    cmake --build "$out" >/dev/null || return 1
+  local text code
+  text=$(bash "$root/scripts/wine-run.sh" "$out/outside.exe")
+  code=$?
+  echo "$text"
+  [ "$code" = 1 ] && [[ "$text" == *"reporter main thread known"* ]]
+}
+if outside; then echo "outside program: passed"; else echo "outside program: FAILED"; status=1; fi
+stage_done "outside program"
 exit $status

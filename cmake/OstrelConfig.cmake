@@ -1,0 +1,8 @@
+# The installed crash reporter: Ostrel::ostrel and ostrel_embed_settings().
+include(CMakeFindDependencyMacro)
+set(ZLIB_USE_STATIC_LIBS ON)
+find_dependency(ZLIB)
+include("${CMAKE_CURRENT_LIST_DIR}/OstrelTargets.cmake")
+# The settings compiler installed beside the library runs on the build host.
+get_filename_component(PELMORA_HOST_BIN "${CMAKE_CURRENT_LIST_DIR}/../../../bin" ABSOLUTE)
+include("${CMAKE_CURRENT_LIST_DIR}/OstrelSettings.cmake")
