@@ -35,15 +35,17 @@ std::u16string ClassNameOf(const std::type_info& type) {
   return FromAnsi(text);
 }
 
-std::u16string FromUtf8(const std::string& text) {
+std::u16string Decode(UINT codePage, const std::string& text) {
   const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+      MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
   if (n > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
   }
   return std::u16string(wide.begin(), wide.end());
 }
+
+std::u16string FromUtf8(const std::string& text) { return Decode(CP_UTF8, text); }
 
 // Before the throw: an exception still being handled in this thread becomes
 // the inner exception of the new one.
@@ -112,15 +114,7 @@ ExceptionDescription Describe(const std::exception_ptr& object) {
   return d;
 }
 
-std::u16string FromAnsi(const std::string& text) {
-  const int n =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  if (n > 0) {
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  }
-  return std::u16string(wide.begin(), wide.end());
-}
+std::u16string FromAnsi(const std::string& text) { return Decode(CP_ACP, text); }
 
 std::u16string FromWide(const wchar_t* text) {
   std::wstring wide = text ? text : L"";
