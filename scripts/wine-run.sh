@@ -28,7 +28,6 @@ PELMORA_WINE_ROUTE=$(pelmora_wine sed -n 's/^route //p' /etc/pelmora-wine-root)
 export PELMORA_WINE_ROUTE
 pelmora_wine wine "$@"
 status=$?
-[ -n "$own" ] && pelmora_wine wineserver -k </dev/null >/dev/null 2>&1
-pelmora_wine_stop
+pelmora_wine_stop  # this prefix's wineserver and our Xvfb
 [ -n "$own" ] && [ "$status" -eq 0 ] && rm -rf "$own"
 exit "$status"

@@ -17,12 +17,15 @@ struct SyncPacket {
 
 // The 32-bit PEB's loader lock and process-environment lock: critical
 // sections whose owner field names the thread that holds them.
-bool LockHeld(std::uintptr_t pebOffset) {
+// The owner of one of those locks: 0 when nobody holds it.
+std::uintptr_t LockOwner(std::uintptr_t pebOffset) {
   std::uintptr_t peb;
   asm volatile("movl %%fs:0x30, %0" : "=r"(peb));
   const auto* section = *reinterpret_cast<RTL_CRITICAL_SECTION* const*>(peb + pebOffset);
-  return section && section->OwningThread != nullptr;
+  return section ? reinterpret_cast<std::uintptr_t>(section->OwningThread) : 0;
 }
+
+bool LockHeld(std::uintptr_t pebOffset) { return LockOwner(pebOffset) != 0; }
 
 // The call another thread asked the main thread to run.
 void RunSyncPacket(SyncPacket* packet) {
@@ -39,12 +42,7 @@ void RunSyncPacket(SyncPacket* packet) {
 
 }  // namespace
 
-bool LoaderLockHeldHere() {
-  std::uintptr_t peb;
-  asm volatile("movl %%fs:0x30, %0" : "=r"(peb));
-  const auto* section = *reinterpret_cast<RTL_CRITICAL_SECTION* const*>(peb + 0xA0);
-  return section && reinterpret_cast<std::uintptr_t>(section->OwningThread) == GetCurrentThreadId();
-}
+bool LoaderLockHeldHere() { return LockOwner(0xA0) == GetCurrentThreadId(); }
 
 Runtime& Runtime::Get() {
   static Runtime runtime;
@@ -248,12 +246,7 @@ DWORD WINAPI Runtime::HandlerThreadMain(void* param) {
         read != sizeof record || !record.event) {
       break;
     }
-    ++ThisThread().suspended;
-    try {
-      HandleRecord(record);
-    } catch (...) {
-    }
-    --ThisThread().suspended;
+    self->HandleHere(record);
     SetEvent(record.event);
     PostThreadMessageW(record.threadId, WM_NULL, 0, 0);
   }
