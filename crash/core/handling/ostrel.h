@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "crash/core/flow/handler_types.h"
 #include "crash/core/flow/report_kind.h"
@@ -232,12 +234,21 @@ bool RegisterHiddenExceptionHandler(HiddenHandlerMethod method, void* object, Sy
 bool UnregisterHiddenExceptionHandler(HiddenHandlerRoutine routine);
 bool UnregisterHiddenExceptionHandler(HiddenHandlerMethod method, void* object);
 
-// Runs a window procedure's work so that no C++ exception escapes into the
-// system's frames: an exception is reported (source 5) and `fallback` is
-// returned. Every window procedure and callback goes through it.
+// Runs a window procedure's work so that no exception escapes into the
+// system's frames: a C++ exception or a processor exception (an access
+// violation in a library the procedure called, say) is reported (source 5,
+// continuable) and `fallback` is returned. Every window procedure and
+// callback goes through it. After a processor exception the frames between
+// the guard and the fault are abandoned without running their destructors.
 template <class Work, class Result>
 Result GuardWindowProc(void* window, Work&& work, Result fallback);
 void ReportWindowProcException(void* window);
+
+namespace detail {
+// Calls call(state) inside a frame that catches processor exceptions;
+// false when one was caught and reported.
+bool RunGuarded(void* window, void (*call)(void*), void* state);
+}  // namespace detail
 
 // The reporter's temporary folder, with a trailing backslash.
 std::u16string TempFolder();
@@ -246,10 +257,21 @@ std::u16string TempFolder();
 
 template <class Work, class Result>
 Result ostrel::GuardWindowProc(void* window, Work&& work, Result fallback) {
-  try {
-    return work();
-  } catch (...) {
-    ReportWindowProcException(window);
-    return fallback;
-  }
+  struct Call {
+    Work* work;
+    void* window;
+    std::optional<Result> result;
+    static void Run(void* p) {
+      Call& c = *static_cast<Call*>(p);
+      try {
+        c.result.emplace(std::forward<Work>(*c.work)());
+      } catch (...) {
+        ReportWindowProcException(c.window);
+      }
+    }
+  };
+  Call call{&work, window, std::nullopt};
+  detail::RunGuarded(window, &Call::Run, &call);
+  if (call.result) return std::move(*call.result);
+  return fallback;
 }

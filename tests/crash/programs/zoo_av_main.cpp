@@ -7,8 +7,9 @@
 // emulated: qemu's user-mode emulator hands Wine a memory fault without its trap
 // number, which Wine takes for an illegal instruction
 // emulated expect exit: 1
-// emulated expect output: phase 1 source 14 class EOstrelError continuable 0 thread main message
-// External exception C000001D. emulated expect output: action 13
+// emulated expect output: phase 1 source 14 class EOstrelError continuable 0 thread main
+// emulated expect output: message External exception C000001D
+// emulated expect output: action 13
 #include <windows.h>
 
 #include "zoo_support.h"
