@@ -8,6 +8,7 @@
 #include "app/website_sql.h"
 #include "app/win/control_ids.h"
 #include "app/win/ui_support.h"
+#include "crash/core/handling/ostrel.h"
 #include "goldmine/win/text_encoding.h"
 
 namespace pelmora {
@@ -86,9 +87,17 @@ void TPelmoraForm::FormClose() {
 }
 
 void TPelmoraForm::ShowWebsites() {
-  // A DDE request can dispatch messages; a nested tick would reload twice.
-  if (inShowWebsites_) return;
-  inShowWebsites_ = true;
+  // A DDE request can dispatch messages; a tick nested in it (deeper on the
+  // stack) would reload twice. The running tick is known by its frame: when
+  // a fault abandoned a tick's frames, a later tick from the same or a
+  // shallower message loop is not nested in it and goes on.
+  const auto frame = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+  if (runningTick_ != 0 && frame < runningTick_) return;
+  runningTick_ = frame;
+  struct Done {
+    std::uintptr_t& tick;
+    ~Done() { tick = 0; }
+  } done{runningTick_};
   const std::string acc = goldMine_.DdeRequest("contact1->accountno");
   const std::string rec = goldMine_.DdeRequest("&BrowseRecNo");
   if (rec != lastBrowseRecNo_ || acc != lastAccountNo_) {
@@ -110,7 +119,6 @@ void TPelmoraForm::ShowWebsites() {
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
   for (HWND b : {goTo_, add_, edit_, delete_, info_}) ShowWindow(b, SW_SHOW);
-  inShowWebsites_ = false;
 }
 
 void TPelmoraForm::RefreshWebsites() {
@@ -317,33 +325,33 @@ LRESULT TPelmoraForm::DBGrid1DrawDataCell(LPARAM lParam) {
 
 LRESULT CALLBACK TPelmoraForm::GridProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<TPelmoraForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  try {
-    if (msg == WM_CHAR) {
-      self->DBGrid1KeyPress(static_cast<wchar_t>(wParam));
-      return 0;
-    }
-    // The grid's text is its rows as shown, one "Type<TAB>Description" line
-    // each, so that screen readers and test drivers can read the list.
-    if (msg == WM_GETTEXT || msg == WM_GETTEXTLENGTH) {
-      const std::wstring text = self->GridText();
-      if (msg == WM_GETTEXTLENGTH) return static_cast<LRESULT>(text.size());
-      if (wParam == 0) return 0;
-      const std::size_t n = std::min<std::size_t>(text.size(), wParam - 1);
-      std::copy_n(text.c_str(), n, reinterpret_cast<wchar_t*>(lParam));
-      reinterpret_cast<wchar_t*>(lParam)[n] = L'\0';
-      return static_cast<LRESULT>(n);
-    }
-    if (msg == WM_GETDLGCODE) {
-      const LRESULT code = CallWindowProcW(self->gridDefault_, hwnd, msg, wParam, lParam);
-      const auto* m = reinterpret_cast<const MSG*>(lParam);
-      if (m && m->message == WM_KEYDOWN && m->wParam == VK_TAB) return code;
-      return code | DLGC_WANTALLKEYS | DLGC_WANTCHARS;
-    }
-  } catch (...) {
-    ReportHandlerException(hwnd);
+  return ostrel::GuardWindowProc(
+      hwnd, [&]() -> LRESULT { return self->GridMessage(hwnd, msg, wParam, lParam); }, LRESULT(0));
+}
+
+LRESULT TPelmoraForm::GridMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_CHAR) {
+    DBGrid1KeyPress(static_cast<wchar_t>(wParam));
     return 0;
   }
-  return CallWindowProcW(self->gridDefault_, hwnd, msg, wParam, lParam);
+  // The grid's text is its rows as shown, one "Type<TAB>Description" line
+  // each, so that screen readers and test drivers can read the list.
+  if (msg == WM_GETTEXT || msg == WM_GETTEXTLENGTH) {
+    const std::wstring text = GridText();
+    if (msg == WM_GETTEXTLENGTH) return static_cast<LRESULT>(text.size());
+    if (wParam == 0) return 0;
+    const std::size_t n = std::min<std::size_t>(text.size(), wParam - 1);
+    std::copy_n(text.c_str(), n, reinterpret_cast<wchar_t*>(lParam));
+    reinterpret_cast<wchar_t*>(lParam)[n] = L'\0';
+    return static_cast<LRESULT>(n);
+  }
+  if (msg == WM_GETDLGCODE) {
+    const LRESULT code = CallWindowProcW(gridDefault_, hwnd, msg, wParam, lParam);
+    const auto* m = reinterpret_cast<const MSG*>(lParam);
+    if (m && m->message == WM_KEYDOWN && m->wParam == VK_TAB) return code;
+    return code | DLGC_WANTALLKEYS | DLGC_WANTCHARS;
+  }
+  return CallWindowProcW(gridDefault_, hwnd, msg, wParam, lParam);
 }
 
 LRESULT TPelmoraForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -2,6 +2,7 @@
 // the website links of the contact shown.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -57,6 +58,7 @@ class TPelmoraForm : public WindowBase {
   // The contact of the current row, taken when a dialog opens.
   ContactRef CurrentContact() const;
   static LRESULT CALLBACK GridProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT GridMessage(HWND, UINT, WPARAM, LPARAM);
 
   TForm2& form2_;
   TForm3& form3_;
@@ -64,7 +66,7 @@ class TPelmoraForm : public WindowBase {
   TrayIcon tray_;
   std::shared_ptr<MemTable> table_;
   std::string lastAccountNo_, lastBrowseRecNo_;
-  bool inShowWebsites_ = false;
+  std::uintptr_t runningTick_ = 0;  // frame address of the running ShowWebsites
   bool fillingGrid_ = false;
   HFONT font_ = nullptr, boldFont_ = nullptr;
   HWND contactName_ = nullptr, grid_ = nullptr;

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "crash/core/handling/ostrel.h"
+
 namespace pelmora {
 
 HFONT CreateUiFont(int height, bool bold) {
@@ -36,12 +38,17 @@ void PlaceWindow(HWND hwnd, int left, int top, int clientWidth, int clientHeight
 
 namespace {
 BOOL CALLBACK DisableOthers(HWND hwnd, LPARAM lParam) {
-  auto* list = reinterpret_cast<std::vector<HWND>*>(lParam);
-  if (hwnd != list->front() && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
-    EnableWindow(hwnd, FALSE);
-    list->push_back(hwnd);
-  }
-  return TRUE;
+  return ostrel::GuardWindowProc(
+      hwnd,
+      [&]() -> BOOL {
+        auto* list = reinterpret_cast<std::vector<HWND>*>(lParam);
+        if (hwnd != list->front() && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+          EnableWindow(hwnd, FALSE);
+          list->push_back(hwnd);
+        }
+        return TRUE;
+      },
+      BOOL(FALSE));
 }
 }  // namespace
 

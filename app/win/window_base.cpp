@@ -1,13 +1,8 @@
 #include "app/win/window_base.h"
 
-#include <exception>
-#include <string>
-
 #include "crash/core/handling/ostrel.h"
 
 namespace pelmora {
-
-void ReportHandlerException(HWND window) { ostrel::ReportWindowProcException(window); }
 
 bool WindowBase::CreateTopLevel(const wchar_t* className, const wchar_t* caption, DWORD style,
                                 DWORD exStyle, HWND owner) {
@@ -41,12 +36,8 @@ LRESULT CALLBACK WindowBase::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     self = reinterpret_cast<WindowBase*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   }
   if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  try {
-    return self->HandleMessage(msg, wParam, lParam);
-  } catch (...) {
-    ReportHandlerException(hwnd);
-  }
-  return 0;
+  return ostrel::GuardWindowProc(
+      hwnd, [&] { return self->HandleMessage(msg, wParam, lParam); }, LRESULT(0));
 }
 
 }  // namespace pelmora

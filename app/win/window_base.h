@@ -26,7 +26,4 @@ class WindowBase {
   static LRESULT CALLBACK Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 
-// Shows what escaped a handler; the crash reporter takes this place.
-void ReportHandlerException(HWND window);
-
 }  // namespace pelmora

@@ -44,6 +44,17 @@ int CopyOut(const std::string& text, char* buffer, int size) {
 
 std::string U(const char* ansi) { return AnsiToUtf8(ansi); }
 
+// A test that signals this event gets one access violation from the next
+// query, as a faulty library would give it: before any lock is taken.
+void FaultWhenAsked() {
+  HANDLE asked = OpenEventW(SYNCHRONIZE, FALSE, L"GoldMineSimFaultOnce");
+  if (!asked) return;
+  const bool now = WaitForSingleObject(asked, 0) == WAIT_OBJECT_0;  // an auto-reset event
+  CloseHandle(asked);
+  static volatile int* nowhere = nullptr;
+  if (now) *nowhere = 1;
+}
+
 }  // namespace
 
 #define GM_API extern "C" int WINAPI
@@ -129,6 +140,7 @@ GM_API GMW_DS_Range(int table, const char* low, const char* high, const char* fi
 
 GM_API GMW_DS_Query(const char* sql, const char* /*filter*/, const char* field_delimiter,
                     const char* record_delimiter) {
+  FaultWhenAsked();
   std::lock_guard guard(Lib().lock);
   return Lib().api.DsQuery(U(sql), field_delimiter ? field_delimiter : "",
                            record_delimiter ? record_delimiter : "");

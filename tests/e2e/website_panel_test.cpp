@@ -302,6 +302,52 @@ TEST_F(PelmoraSession, GoldMineThatStopsAnsweringEmptiesTheListOnce) {
   EXPECT_TRUE(WaitForContact(L"Alice Archer"));
 }
 
+// GoldMine's library faults inside the panel's timer: the window
+// procedure's guard reports it as continuable, and after Continue the panel
+// follows GoldMine as before.
+TEST_F(PelmoraSession, FaultInTheWindowProcedureIsReportedAndTheProgramGoesOn) {
+  ASSERT_TRUE(SelectAccount(kBruno, L"Bruno B\u00f6hm"));
+  const Rows bruno = Shown();
+  ASSERT_TRUE(SelectAccount(kAlice, L"Alice Archer"));
+  const Rows alice = Shown();
+  HANDLE fault = CreateEventW(nullptr, FALSE, TRUE, L"GoldMineSimFaultOnce");
+  ASSERT_NE(fault, nullptr);
+  ASSERT_TRUE(sim_->Command("select " + kBruno));
+  HWND box = nullptr;
+  ASSERT_TRUE(
+      WaitUntil([&] { return (box = e2e::FindMessageBox(pelmora_->Id())) != nullptr; }, kUiMs))
+      << "no exception box";
+  EXPECT_EQ(WaitForSingleObject(fault, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "fault not taken";
+  CloseHandle(fault);
+  char route[32] = {};
+  GetEnvironmentVariableA("PELMORA_WINE_ROUTE", route, sizeof route);
+  const std::wstring text = e2e::MessageBoxText(box);
+  // Under emulation a memory fault arrives as an illegal instruction.
+  if (std::string(route) == "emulated") {
+    EXPECT_NE(text.find(L"External exception C000001D"), std::wstring::npos) << text;
+  } else {
+    EXPECT_NE(text.find(L"EAccessViolation: Access violation at address"), std::wstring::npos)
+        << text;
+    EXPECT_NE(text.find(L"in module 'gm7s32.dll'"), std::wstring::npos) << text;
+  }
+  EXPECT_EQ(Text(box), L"Pelmora.exe");
+  // Continuable: the main thread's unhandled path would not offer it.
+  EXPECT_EQ(Text(GetDlgItem(box, 100)), L"Continue");
+  EXPECT_EQ(Text(GetDlgItem(box, 101)), L"Restart");
+  EXPECT_EQ(Text(GetDlgItem(box, 102)), L"Close");
+  Screenshot(L"exception-in-window-procedure", {box});
+  Click(GetDlgItem(box, 100));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, kUiMs));
+  EXPECT_TRUE(pelmora_->Running());
+  // The load that faulted showed nothing new: Alice's list, whole.
+  EXPECT_EQ(ContactName(), L"Alice Archer");
+  EXPECT_EQ(Shown(), alice);
+  ASSERT_TRUE(SelectAccount(kDora, L"Dora Dias"));
+  EXPECT_EQ(Shown(), (Rows{{L"", L""}}));
+  ASSERT_TRUE(SelectAccount(kBruno, L"Bruno B\u00f6hm"));
+  EXPECT_EQ(Shown(), bruno);
+}
+
 TEST_F(PelmoraSession, ClosingLogsOutAndEndsTheProgram) {
   PostMessageW(main_, WM_CLOSE, 0, 0);
   EXPECT_EQ(pelmora_->Wait(kUiMs), 0u);
