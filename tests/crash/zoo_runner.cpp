@@ -19,7 +19,9 @@ bool g_emulated = false;  // 32-bit code runs under an emulator
 struct Expectations {
   std::string name;
   int exitCode = 0;
+  bool statesExit = false;
   int withinSeconds = 20;
+  std::vector<std::string> unknown;  // lines the runner cannot read
   std::vector<std::string> inOrder, absent;
   std::vector<std::pair<int, std::string>> counted;
   std::vector<std::pair<std::string, std::string>> files;
@@ -45,15 +47,25 @@ std::vector<Expectations> ReadAll() {
     // Where the emulator itself misreports a fault, the program states what
     // the reporter makes of the fault the emulator delivers.
     const std::vector<std::string>& chosen = g_emulated && !emulated.empty() ? emulated : plain;
-    bool any = false;
     for (const std::string& rest : chosen) {
-      any = true;
       const std::size_t colon = rest.find(": ");
+      if (colon == std::string::npos) {
+        e.unknown.push_back(rest);
+        continue;
+      }
       const std::string kind = rest.substr(0, colon), value = rest.substr(colon + 2);
-      if (kind == "exit") e.exitCode = std::stoi(value);
-      if (kind == "within") e.withinSeconds = std::stoi(value);
-      if (kind == "output") e.inOrder.push_back(value);
-      if (kind == "not") e.absent.push_back(value);
+      if (kind == "exit") {
+        e.exitCode = std::stoi(value);
+        e.statesExit = true;
+      } else if (kind == "within") {
+        e.withinSeconds = std::stoi(value);
+      } else if (kind == "output") {
+        e.inOrder.push_back(value);
+      } else if (kind == "not") {
+        e.absent.push_back(value);
+      } else if (kind != "count" && kind != "file") {
+        e.unknown.push_back(rest);
+      }
       if (kind == "count") {
         const std::size_t space = value.find(' ');
         e.counted.emplace_back(std::stoi(value.substr(0, space)), value.substr(space + 1));
@@ -63,7 +75,9 @@ std::vector<Expectations> ReadAll() {
         e.files.emplace_back(value.substr(0, sep), value.substr(sep + 2));
       }
     }
-    if (any) all.push_back(e);
+    // A program that states nothing (its lines reflowed, say) fails rather
+    // than passing unseen.
+    all.push_back(e);
   } while (FindNextFileA(find, &found));
   FindClose(find);
   return all;
@@ -144,6 +158,8 @@ class CrashZoo : public ::testing::TestWithParam<Expectations> {};
 
 TEST_P(CrashZoo, EndsAsItStates) {
   const Expectations& e = GetParam();
+  ASSERT_TRUE(e.statesExit) << e.name << " states no \"// expect exit:\" line";
+  for (const std::string& line : e.unknown) ADD_FAILURE() << "unreadable expect line: " << line;
   const Outcome run = RunProgram(e.name, e.withinSeconds);
   SCOPED_TRACE("output of " + e.name + ":\n" + run.output);
   EXPECT_FALSE(run.timedOut) << "did not end within " << e.withinSeconds << " s";

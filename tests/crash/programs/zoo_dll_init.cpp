@@ -1,6 +1,8 @@
-// A library whose initialisation raises while the loader lock is held: handled on the raising
-// thread, no dead-lock. expect exit: 1 expect output: phase 1 source 12 class std::runtime_error
-// continuable 0 thread main expect within: 30
+// A library whose initialisation raises while the loader lock is held: handled
+// on the raising thread, no dead-lock.
+// expect exit: 1
+// expect output: phase 1 source 12 class std::runtime_error continuable 0 thread main
+// expect within: 30
 #include <windows.h>
 
 #include "zoo_support.h"

@@ -1,7 +1,8 @@
 // A stack overflow in the main thread: handled from another thread, closes.
 // expect exit: 1
-// expect output: phase 1 source 13 class EStackOverflow continuable 0 thread main message Stack
-// overflow. expect output: action 13
+// expect output: phase 1 source 13 class EStackOverflow continuable 0 thread main
+// expect output: message Stack overflow.
+// expect output: action 13
 #include <windows.h>
 
 #include "zoo_support.h"

@@ -1,7 +1,8 @@
 // An exception escaping a static object's constructor, before main.
 // expect exit: 1
-// expect output: phase 1 source 13 class std::runtime_error continuable 0 thread main message
-// static boom. expect not: in main
+// expect output: phase 1 source 13 class std::runtime_error continuable 0 thread main
+// expect output: message static boom.
+// expect not: in main
 #include <windows.h>
 
 #include "zoo_support.h"

@@ -1,7 +1,10 @@
-// A call run on the main thread for a worker: an exception is reported there, an EAbort travels
-// back. expect exit: 0 expect output: phase 1 source 10 class std::runtime_error continuable 1
-// thread main expect output: worker after the call expect output: worker caught the abort expect
-// output: main goes on
+// A call run on the main thread for a worker: an exception is reported there,
+// an EAbort travels back.
+// expect exit: 0
+// expect output: phase 1 source 10 class std::runtime_error continuable 1 thread main
+// expect output: worker after the call
+// expect output: worker caught the abort
+// expect output: main goes on
 #include <windows.h>
 
 #include "zoo_support.h"

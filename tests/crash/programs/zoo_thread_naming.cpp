@@ -1,7 +1,9 @@
-// A thread named through the debugger's naming exception is listed under that name.
+// A thread named through the debugger's naming exception is listed under that
+// name.
 // expect exit: 0
-// expect output: phase 1 source 13 class std::runtime_error continuable 1 thread worker message
-// named. name zoo worker expect output: main goes on
+// expect output: phase 1 source 13 class std::runtime_error continuable 1 thread worker
+// expect output: message named. name zoo worker
+// expect output: main goes on
 #include <windows.h>
 
 #include "zoo_support.h"

@@ -1,7 +1,8 @@
 // A C++ exception nobody catches in the main thread.
 // expect exit: 1
-// expect output: phase 1 source 13 class std::runtime_error continuable 0 thread main message boom.
-// name main thread expect output: action 13
+// expect output: phase 1 source 13 class std::runtime_error continuable 0 thread main
+// expect output: message boom. name main thread
+// expect output: action 13
 #include <windows.h>
 
 #include "zoo_support.h"
