@@ -29,7 +29,9 @@ Watcher& TheWatcher() {
 DWORD WINAPI WatcherMain(void*) {
   Watcher& w = TheWatcher();
   HANDLE only = ThreadRegistryWatcherMutex();
-  if (only) WaitForSingleObject(only, INFINITE);  // one watcher per process
+  // Every wait is alertable, so that a library being unloaded can end the
+  // thread (EndIdleThread).
+  if (only) WaitForSingleObjectEx(only, INFINITE, TRUE);  // one watcher per process
   MSG msg;
   PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // make the queue
   // The stop event is the thread's own copy: the stopper forgets its own.
@@ -45,11 +47,12 @@ DWORD WINAPI WatcherMain(void*) {
                         DUPLICATE_SAME_ACCESS);
     }
     if (pause) {
-      WaitForSingleObject(pause, INFINITE);
+      while (WaitForSingleObjectEx(pause, INFINITE, TRUE) == WAIT_IO_COMPLETION) {
+      }
       CloseHandle(pause);
     }
     PostMessageW(w.window, w.probe, 0, 0);
-    if (WaitForSingleObject(stop, w.logic->Interval()) == WAIT_OBJECT_0) break;
+    if (WaitForSingleObjectEx(stop, w.logic->Interval(), TRUE) == WAIT_OBJECT_0) break;
     bool answered = false;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (!msg.hwnd && msg.message == WM_NULL && msg.wParam == kAnswer && msg.lParam == 777) {
@@ -103,6 +106,11 @@ void StartFreezeWatch(std::int32_t timeoutMs) {
 void StopFreezeWatch() {
   Watcher& w = TheWatcher();
   if (!w.thread) return;
+  if (WaitingIsUnsafe(0)) {
+    // Unloaded with the loader lock held: the thread could not finish.
+    EndIdleThread(w.thread, 500);
+    SetEvent(w.stop);
+  }
   HANDLE stop = w.stop;
   w.stop = nullptr;
   SetEvent(stop);
@@ -114,7 +122,7 @@ void StopFreezeWatch() {
       w.pause = nullptr;
     }
   }
-  if (WaitForSingleObject(w.thread, 500) != WAIT_OBJECT_0) TerminateThread(w.thread, 0);
+  if (WaitForSingleObject(w.thread, 500) != WAIT_OBJECT_0) EndIdleThread(w.thread, 500);
   CloseHandle(w.thread);
   CloseHandle(stop);
   RemoveThreadEntry(w.threadId);

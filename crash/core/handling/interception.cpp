@@ -127,7 +127,9 @@ void EndOverflowed(OverflowSlot& slot) {
 DWORD WINAPI OverflowRelay(void*) {
   OverflowSlot& slot = Overflow();
   for (;;) {
-    if (WaitForSingleObject(slot.request, INFINITE) != WAIT_OBJECT_0) return 0;
+    const DWORD woke = WaitForSingleObjectEx(slot.request, INFINITE, TRUE);
+    if (woke == WAIT_IO_COMPLETION) continue;
+    if (woke != WAIT_OBJECT_0) return 0;
     Runtime& runtime = Runtime::Get();
     const bool isMain = slot.threadId == runtime.MainThreadId();
     if (slot.threadId == runtime.HandlerThreadId()) {
@@ -274,7 +276,7 @@ void RemoveInterception() {
   std::signal(SIGABRT, s.previousAbort ? s.previousAbort : SIG_DFL);
   OverflowSlot& slot = Overflow();
   if (slot.relay) {
-    TerminateThread(slot.relay, 0);
+    EndIdleThread(slot.relay, 250);
     CloseHandle(slot.relay);
     slot.relay = nullptr;
   }

@@ -55,7 +55,8 @@ namespace {
 // cannot, some thread (perhaps the raising one, faulting inside the heap)
 // holds them, and a handler thread would block on its first allocation.
 struct HeapProbe {
-  HANDLE request = nullptr, answer = nullptr;
+  HANDLE request = nullptr, answer = nullptr, thread = nullptr;
+  DWORD threadId = 0;
   HANDLE heaps[2] = {};
   volatile LONG pending = 0;
 };
@@ -66,7 +67,10 @@ HeapProbe& TheHeapProbe() {
 
 DWORD WINAPI HeapProbeMain(void*) {
   HeapProbe& p = TheHeapProbe();
-  while (WaitForSingleObject(p.request, INFINITE) == WAIT_OBJECT_0) {
+  for (;;) {
+    const DWORD woke = WaitForSingleObjectEx(p.request, INFINITE, TRUE);
+    if (woke == WAIT_IO_COMPLETION) continue;
+    if (woke != WAIT_OBJECT_0) break;
     for (HANDLE heap : p.heaps) {
       if (heap && HeapLock(heap)) HeapUnlock(heap);
     }
@@ -99,12 +103,26 @@ void StartHeapProbe() {
   }
   p.request = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   p.answer = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  DWORD id = 0;
-  if (HANDLE thread = CreateThread(nullptr, 64 * 1024, HeapProbeMain, nullptr, 0, &id)) {
+  p.thread = CreateThread(nullptr, 64 * 1024, HeapProbeMain, nullptr, 0, &p.threadId);
+  if (p.thread) {
     const std::u16string name = u"Ostrel - HeapProbeThread";
-    UpdateThreadEntry(id, thread, &name, GetCurrentThreadId(), 0, nullptr);
-    CloseHandle(thread);
+    UpdateThreadEntry(p.threadId, p.thread, &name, GetCurrentThreadId(), 0, nullptr);
   }
+}
+
+void StopHeapProbe() {
+  HeapProbe& p = TheHeapProbe();
+  // A library that carries the reporter must not leave it behind when
+  // unloaded.
+  if (p.thread) {
+    if (p.pending) WaitForSingleObject(p.answer, 250);
+    EndIdleThread(p.thread, 250);
+    CloseHandle(p.thread);
+    RemoveThreadEntry(p.threadId);
+  }
+  if (p.request) CloseHandle(p.request);
+  if (p.answer) CloseHandle(p.answer);
+  p = HeapProbe{};
 }
 
 bool WaitingIsUnsafe(DWORD waitMs) {
@@ -123,6 +141,14 @@ void Runtime::Start() {
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
       reinterpret_cast<LPCWSTR>(&Runtime::Get), &self);
   module_ = self;
+  if (self != GetModuleHandleW(nullptr)) {
+    // A library that carries the reporter stays loaded until the process
+    // ends: its threads start only after the loader lets go, and a library
+    // unloaded before then would leave them starting in code that is gone.
+    HMODULE pinned = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&Runtime::Get), &pinned);
+  }
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(GetModuleHandleW(nullptr));
   const auto* nt =
       reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const char*>(dos) + dos->e_lfanew);
@@ -149,8 +175,11 @@ void Runtime::Stop() {
   StopFreezeWatch();
   RemoveInterception();
   StopHandlerThread();
+  StopHeapProbe();
   if (messageWindow_) DestroyWindow(messageWindow_);
   messageWindow_ = nullptr;
+  // A library that is unloaded leaves no class behind with its procedure.
+  UnregisterClassW(kMessageWindowClass, module_);
   CloseThreadRegistry();
   ReleaseMemory();
   handlers_.Clear();
@@ -222,6 +251,8 @@ void Runtime::StartHandlerThread() {
     pipeRead_ = pipeWrite_ = nullptr;
     return;
   }
+  recordsReady_ = CreateSemaphoreW(nullptr, 0, 0x7FFFFFFF, nullptr);
+  if (!recordsReady_) return;
   handlerThread_ = CreateThread(nullptr, 256 * 1024, HandlerThreadMain, this, CREATE_SUSPENDED,
                                 &handlerThreadId_);
   if (!handlerThread_) return;
@@ -242,6 +273,9 @@ DWORD WINAPI Runtime::HandlerThreadMain(void* param) {
   for (;;) {
     ExceptionMessageRecord record{};
     DWORD read = 0;
+    // Alertable, so that a library being unloaded can end the thread here.
+    while (WaitForSingleObjectEx(self->recordsReady_, INFINITE, TRUE) == WAIT_IO_COMPLETION) {
+    }
     if (!ReadFile(self->pipeRead_, &record, sizeof record, &read, nullptr) ||
         read != sizeof record || !record.event) {
       break;
@@ -254,22 +288,27 @@ DWORD WINAPI Runtime::HandlerThreadMain(void* param) {
 }
 
 void Runtime::StopHandlerThread() {
+  bool ended = false;
   if (handlerThread_) {
     ResumeThread(handlerThread_);
     if (!WaitingIsUnsafe(0) && pipeWrite_) {
       ExceptionMessageRecord stop{};
       DWORD written = 0;
-      WriteFile(pipeWrite_, &stop, sizeof stop, &written, nullptr);
-      WaitForSingleObject(handlerThread_, 500);
+      if (WriteFile(pipeWrite_, &stop, sizeof stop, &written, nullptr)) {
+        ReleaseSemaphore(recordsReady_, 1, nullptr);
+      }
+      ended = WaitForSingleObject(handlerThread_, 500) == WAIT_OBJECT_0;
     }
+    // Ended where it waits, before its pipe closes: woken by the close, it
+    // would run on into a library that is being unloaded.
+    if (!ended) EndIdleThread(handlerThread_, 500);
   }
+  if (recordsReady_) CloseHandle(recordsReady_);
+  recordsReady_ = nullptr;
   if (pipeWrite_) CloseHandle(pipeWrite_);
   if (pipeRead_) CloseHandle(pipeRead_);
   pipeWrite_ = pipeRead_ = nullptr;
   if (handlerThread_) {
-    if (WaitForSingleObject(handlerThread_, 50) != WAIT_OBJECT_0) {
-      TerminateThread(handlerThread_, 0);
-    }
     CloseHandle(handlerThread_);
     RemoveThreadEntry(handlerThreadId_);
   }
@@ -291,6 +330,7 @@ bool Runtime::HandOver(ExceptionMessageRecord& record) {
     CloseHandle(event);
     return false;
   }
+  ReleaseSemaphore(recordsReady_, 1, nullptr);
   HANDLE waits[2] = {event, handlerThread_};
   DWORD result;
   if (IsMainThread()) {

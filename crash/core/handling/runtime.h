@@ -144,6 +144,7 @@ class Runtime final : public IMainThreadCalls {
   HWND messageWindow_ = nullptr;
   UINT fireMessage_ = 0, syncMessage_ = 0;
   HANDLE pipeRead_ = nullptr, pipeWrite_ = nullptr;
+  HANDLE recordsReady_ = nullptr;  // one count per record in the pipe
   HANDLE handlerThread_ = nullptr;
   DWORD handlerThreadId_ = 0;
   HandlerLists handlers_;
@@ -159,6 +160,10 @@ void HandleRecord(const ExceptionMessageRecord& record);
 // the process-environment lock is held, polled every 10 ms for `waitMs`.
 bool WaitingIsUnsafe(DWORD waitMs);
 void StartHeapProbe();
+void StopHeapProbe();
+// Ends one of the reporter's threads, idle in an alertable wait, so that it
+// runs none of this module's code again (see thread_end.cpp).
+void EndIdleThread(HANDLE thread, DWORD waitMs);
 // False when a heap's lock stays held for `waitMs`.
 bool HeapsFree(DWORD waitMs);
 // This thread runs a library's initialisation or finalisation.
