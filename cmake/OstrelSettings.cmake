@@ -2,7 +2,16 @@
 #
 # Compiles the readable settings file <source> into the reporter's settings
 # resource (RCDATA "TOSTREL") with the host tool from PELMORA_HOST_BIN and
-# links it into <target>. Windows builds only.
+# links it into <target>, and stamps the built file's image checksum, which
+# the reporter compares at start-up when CheckFileCrc is set. Windows builds
+# only.
+function(_ostrel_stamp_checksum target tool)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND "${tool}" stamp "$<TARGET_FILE:${target}>"
+    COMMENT "Stamping the image checksum of ${target}"
+    VERBATIM)
+endfunction()
+
 function(ostrel_embed_settings target source)
   if(NOT WIN32)
     message(FATAL_ERROR "ostrel_embed_settings: Windows targets only")
@@ -29,4 +38,8 @@ function(ostrel_embed_settings target source)
   add_dependencies(${target} ${target}_settings_resource)
   target_sources(${target} PRIVATE "${_obj}")
   set_source_files_properties("${_obj}" PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+  # Last of the target's post-build steps, after any that rewrite the file
+  # (symbol information, say): deferred to the end of the directory.
+  # (A deferred call's arguments are expanded when it runs: bake them in.)
+  cmake_language(EVAL CODE "cmake_language(DEFER CALL _ostrel_stamp_checksum [[${target}]] [[${PELMORA_HOST_BIN}/ostrel-settings]])")
 endfunction()

@@ -1,5 +1,6 @@
 // ostrel-settings: builds the reporter's settings resource from its readable
-// source, and lists the settings a PE file carries.
+// source, lists the settings a PE file carries, and stamps the image
+// checksum that CheckFileCrc compares at start-up.
 
 #include <cstdio>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "crash/core/integrity/image_checksum.h"
 #include "crash/core/settings/property_stream.h"
 #include "tools/settings/pe_resources.h"
 #include "tools/settings/settings_dump.h"
@@ -19,7 +21,8 @@ namespace {
 constexpr char kUsage[] =
     "usage: ostrel-settings compile <source> <out.bin> [<out.rc>]\n"
     "       ostrel-settings dump [--show-passwords] <pe-file>\n"
-    "       ostrel-settings dump-stream [--show-passwords] <stream-file>\n";
+    "       ostrel-settings dump-stream [--show-passwords] <stream-file>\n"
+    "       ostrel-settings stamp <pe-file>\n";
 
 bool ReadFile(const std::string& path, std::vector<std::uint8_t>& out) {
   std::ifstream in(path, std::ios::binary);
@@ -89,6 +92,36 @@ int Dump(const std::string& path, bool peFile, bool showPasswords) {
   return result.resourceUsable ? 0 : 3;
 }
 
+// Written beside the file and renamed over it: a failed write loses nothing.
+int Stamp(const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadFile(path, bytes)) {
+    std::cerr << "ostrel-settings: cannot read " << path << "\n";
+    return 1;
+  }
+  if (!ostrel::integrity::StampImage(bytes)) {
+    std::cerr << "ostrel-settings: " << path << " is not a PE image\n";
+    return 1;
+  }
+  const std::string temp = path + ".stamping";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush()) {
+      std::remove(temp.c_str());
+      std::cerr << "ostrel-settings: cannot write " << temp << "\n";
+      return 1;
+    }
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    std::cerr << "ostrel-settings: cannot replace " << path << "\n";
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,6 +132,7 @@ int main(int argc, char** argv) {
     const bool show = args.size() == 3 && args[1] == "--show-passwords";
     if (args.size() == 2 || show) return Dump(args.back(), args[0] == "dump", show);
   }
+  if (args.size() == 2 && args[0] == "stamp") return Stamp(args[1]);
   std::cerr << kUsage;
   return 2;
 }

@@ -159,6 +159,7 @@ void Runtime::Start() {
   ClearTempFolder();
   ComPtr<IReporterModuleSettings> global = InitGlobalSettings();
   if (!global || !global->SettingsFound()) return;
+  CheckModuleFiles(global, module_);
   OpenThreadRegistry();
   if (!global->Enabled()) return;
   CreateMessageWindow();

@@ -13,7 +13,9 @@
 #include <typeinfo>
 #include <vector>
 
+#include "crash/core/com/com_ptr.h"
 #include "crash/core/flow/exception_history.h"
+#include "crash/core/settings/settings_interfaces.h"
 #include "crash/core/flow/handler_dispatch.h"
 #include "crash/core/flow/handler_lists.h"
 #include "crash/core/handling/ostrel.h"
@@ -161,6 +163,8 @@ void HandleRecord(const ExceptionMessageRecord& record);
 bool WaitingIsUnsafe(DWORD waitMs);
 void StartHeapProbe();
 void StopHeapProbe();
+// The integrity check of the reporter's and the settings' module files.
+void CheckModuleFiles(const ComPtr<IReporterModuleSettings>& settings, HMODULE reporter);
 // Ends one of the reporter's threads, idle in an alertable wait, so that it
 // runs none of this module's code again (see thread_end.cpp).
 void EndIdleThread(HANDLE thread, DWORD waitMs);
