@@ -3,8 +3,23 @@
 
 #include "crash/core/handling/runtime.h"
 #include "crash/core/handling/text_output.h"
+#include "crash/core/settings/win/process_settings.h"
 
 namespace ostrel {
+namespace {
+
+bool IsAccessViolation(const std::exception_ptr& object) {
+  if (!object) return false;
+  try {
+    std::rethrow_exception(object);
+  } catch (const EAccessViolation&) {
+    return true;
+  } catch (...) {
+  }
+  return false;
+}
+
+}  // namespace
 
 void ReportException(const ReportRequest& in) {
   rt::Runtime& runtime = rt::Runtime::Get();
@@ -47,12 +62,30 @@ void ReportException(const ReportRequest& in) {
       frame = context->Ebp;
     }
 
+    // Access violations also go to the system's fault reporting where the
+    // module's settings ask for it; the exception then cannot continue.
+    bool canContinue = in.canContinue;
+    const EXCEPTION_RECORD* systemRecord = static_cast<const EXCEPTION_RECORD*>(in.systemRecord);
+    if (!systemRecord && recorded && state.record.ExceptionCode) systemRecord = &state.record;
+    if (context && systemRecord && IsAccessViolation(object)) {
+      ComPtr<IReporterModuleSettings> owner = SettingsForAddress(address);
+      if (owner && owner->WindowsLogo()) {
+        if (rt::Runtime::ReportFaultEntry fault = runtime.ReportFault()) {
+          EXCEPTION_RECORD recordCopy = *systemRecord;
+          CONTEXT faultContext = contextCopy;
+          EXCEPTION_POINTERS pointers{&recordCopy, &faultContext};
+          fault(&pointers, 0);
+          canContinue = false;
+        }
+      }
+    }
+
     rt::ExceptionMessageRecord record{};
     record.threadId = in.threadId ? in.threadId : GetCurrentThreadId();
     record.type = static_cast<std::uint8_t>(in.kind);
     record.object = object ? &object : nullptr;
     record.address = address;
-    record.canContinue = in.canContinue;
+    record.canContinue = canContinue;
     record.stackPointer = stack;
     record.framePointer = frame;
     record.context = context;

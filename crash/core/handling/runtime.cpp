@@ -171,6 +171,20 @@ void Runtime::Start() {
   ReserveMemory();
 }
 
+Runtime::ReportFaultEntry Runtime::ReportFault() {
+  std::call_once(reportFaultResolved_, [this] {
+    // The system's fault reporting exists from version 6 on.
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExW(&version) || version.dwMajorVersion <= 5) return;
+    if (HMODULE library = LoadLibraryW(L"faultrep.dll")) {
+      reportFault_ = reinterpret_cast<ReportFaultEntry>(
+          reinterpret_cast<void*>(GetProcAddress(library, "ReportFault")));
+    }
+  });
+  return reportFault_;
+}
+
 void Runtime::Stop() {
   if (!started_.exchange(false)) return;
   StopFreezeWatch();

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -106,6 +107,10 @@ class Runtime final : public IMainThreadCalls {
   DWORD HandlerThreadId() const { return handlerThreadId_; }
   bool IsConsoleProgram() const { return console_; }
   HMODULE Module() const { return module_; }
+  // The system's fault reporting ("ReportFault" of FaultRep.dll), if any;
+  // resolved when first asked for, so that start-up loads no library for it.
+  using ReportFaultEntry = DWORD(WINAPI*)(EXCEPTION_POINTERS*, DWORD);
+  ReportFaultEntry ReportFault();
   HWND MessageWindow() const { return messageWindow_; }
   HandlerLists& Handlers() { return handlers_; }
   ExceptionHistory& History() { return history_; }
@@ -147,6 +152,8 @@ class Runtime final : public IMainThreadCalls {
   UINT fireMessage_ = 0, syncMessage_ = 0;
   HANDLE pipeRead_ = nullptr, pipeWrite_ = nullptr;
   HANDLE recordsReady_ = nullptr;  // one count per record in the pipe
+  std::once_flag reportFaultResolved_;
+  ReportFaultEntry reportFault_ = nullptr;
   HANDLE handlerThread_ = nullptr;
   DWORD handlerThreadId_ = 0;
   HandlerLists handlers_;
