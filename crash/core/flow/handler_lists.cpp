@@ -82,12 +82,16 @@ bool HandlerLists::RegisterAction(ActionHandlerMethod method, void* object, Sync
 
 bool HandlerLists::RegisterHidden(HiddenHandlerRoutine routine, SyncMode mode) {
   std::lock_guard guard(lock_);
-  return AddRoutine(hidden_.routines, routine, mode, 0);
+  const bool added = AddRoutine(hidden_.routines, routine, mode, 0);
+  anyHidden_ = !hidden_.Empty();
+  return added;
 }
 
 bool HandlerLists::RegisterHidden(HiddenHandlerMethod method, void* object, SyncMode mode) {
   std::lock_guard guard(lock_);
-  return AddMethod(hidden_.methods, method, object, mode, 0);
+  const bool added = AddMethod(hidden_.methods, method, object, mode, 0);
+  anyHidden_ = !hidden_.Empty();
+  return added;
 }
 
 bool HandlerLists::UnregisterException(ExceptionHandlerRoutine routine) {
@@ -112,12 +116,16 @@ bool HandlerLists::UnregisterAction(ActionHandlerMethod method, void* object) {
 
 bool HandlerLists::UnregisterHidden(HiddenHandlerRoutine routine) {
   std::lock_guard guard(lock_);
-  return RemoveRoutine(hidden_.routines, routine);
+  const bool removed = RemoveRoutine(hidden_.routines, routine);
+  anyHidden_ = !hidden_.Empty();
+  return removed;
 }
 
 bool HandlerLists::UnregisterHidden(HiddenHandlerMethod method, void* object) {
   std::lock_guard guard(lock_);
-  return RemoveMethod(hidden_.methods, method, object);
+  const bool removed = RemoveMethod(hidden_.methods, method, object);
+  anyHidden_ = !hidden_.Empty();
+  return removed;
 }
 
 bool HandlerLists::Any(HandlerKind kind) const {
@@ -160,6 +168,7 @@ void HandlerLists::Clear() {
   exception_ = {};
   action_ = {};
   hidden_ = {};
+  anyHidden_ = false;
 }
 
 }  // namespace ostrel

@@ -5,6 +5,7 @@
 // register or unregister handlers while it runs.
 
 #include <cstdint>
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -64,6 +65,8 @@ class HandlerLists {
   bool UnregisterHidden(HiddenHandlerMethod method, void* object);
 
   bool Any(HandlerKind kind) const;
+  // Asked at the end of every catch block: without taking the lock.
+  bool AnyHidden() const { return anyHidden_.load(std::memory_order_acquire); }
   bool AnyExceptionHandlerForPhase(std::uint8_t phase) const;
 
   ExceptionHandlerList ExceptionSnapshot() const;
@@ -77,6 +80,7 @@ class HandlerLists {
   ExceptionHandlerList exception_;
   ActionHandlerList action_;
   HiddenHandlerList hidden_;
+  std::atomic<bool> anyHidden_{false};  // !hidden_.Empty(), kept under lock_
 };
 
 }  // namespace ostrel

@@ -8,10 +8,12 @@
 #include "crash/core/settings/class_list.h"
 
 extern "C" {
-[[noreturn]] void __real___cxa_throw(void* object, std::type_info* type, void (*destroy)(void*));
+// Not declared noreturn: the wrapper then jumps to it, and the unwinder has
+// one frame less to walk on every throw.
+void __real___cxa_throw(void* object, std::type_info* type, void (*destroy)(void*));
 [[noreturn]] void __real___cxa_rethrow();
 void __real___cxa_end_catch();
-[[noreturn]] void __wrap___cxa_throw(void* object, std::type_info* type, void (*destroy)(void*));
+void __wrap___cxa_throw(void* object, std::type_info* type, void (*destroy)(void*));
 [[noreturn]] void __wrap___cxa_rethrow();
 void __wrap___cxa_end_catch();
 }
@@ -53,7 +55,10 @@ void RecordThrow(const void* object, std::uintptr_t address) {
   ThreadExceptionState& state = ThisThread();
   if (state.suspended) return;
   Suspend suspend(state);
-  std::exception_ptr current = std::current_exception();
+  // Most throws happen outside a catch block: no older exception to keep,
+  // and no reference count to touch for asking.
+  std::exception_ptr current;
+  if (abi::__cxa_current_exception_type()) current = std::current_exception();
   if (current && RawObject(current) != object) {
     const ExceptionDescription d = Describe(current);
     InnerException inner;
@@ -153,8 +158,7 @@ void __wrap___cxa_end_catch() {
   if (!state.suspended) {
     ostrel::rt::Runtime& runtime = ostrel::rt::Runtime::Get();
     // During a rethrow the exception is still on its way: not handled yet.
-    if (runtime.Started() && std::uncaught_exceptions() == 0 &&
-        runtime.Handlers().Any(ostrel::HandlerKind::Hidden)) {
+    if (runtime.Started() && std::uncaught_exceptions() == 0 && runtime.Handlers().AnyHidden()) {
       ++state.suspended;
       std::exception_ptr current = std::current_exception();
       const ostrel::rt::ExceptionDescription d = ostrel::rt::Describe(current);
@@ -172,7 +176,7 @@ void __wrap___cxa_end_catch() {
   }
   __real___cxa_end_catch();
   // The last exception of the thread has been handled: forget it.
-  if (!state.suspended && !std::current_exception() && std::uncaught_exceptions() == 0) {
+  if (!state.suspended && !abi::__cxa_current_exception_type() && std::uncaught_exceptions() == 0) {
     ostrel::rt::ClearThreadState(state);
   }
 }

@@ -115,6 +115,19 @@ TEST_F(HandlerDispatch, Registration) {
   EXPECT_FALSE(lists.UnregisterException(&Method, &m1));
   EXPECT_EQ(lists.ExceptionSnapshot().methods.size(), 1u);
   EXPECT_FALSE(lists.Any(HandlerKind::Action));
+
+  // The lock-free answer every catch block asks follows the hidden list.
+  EXPECT_FALSE(lists.AnyHidden());
+  lists.RegisterHidden(&Routine<1>, kHere);
+  lists.RegisterHidden(&Method, &m1, kHere);
+  EXPECT_TRUE(lists.AnyHidden());
+  EXPECT_TRUE(lists.UnregisterHidden(&Routine<1>));
+  EXPECT_TRUE(lists.AnyHidden());
+  EXPECT_TRUE(lists.UnregisterHidden(&Method, &m1));
+  EXPECT_FALSE(lists.AnyHidden());
+  lists.RegisterHidden(&Routine<2>, kHere);
+  lists.Clear();
+  EXPECT_FALSE(lists.AnyHidden());
 }
 
 TEST_F(HandlerDispatch, EarlyPhasesRunThePhaseMethodsFirstUntilHandled) {
