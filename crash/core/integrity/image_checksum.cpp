@@ -31,20 +31,34 @@ std::optional<std::size_t> ChecksumFieldOffset(std::span<const std::uint8_t> fil
   return pe + 24 + 64;
 }
 
-// Sum of the little-endian 16-bit words with the carries folded back in, a
-// lone last byte as a word of its own, plus the file's length.
+// The sum of the file's little-endian 16-bit words with the carries folded
+// back in, a lone last byte as a word of its own; then the checksum field's
+// two words taken out again as imagehlp does, and the file's length added.
+// Read four bytes at a time: 0x10000 is 1 modulo 0xFFFF, so a 32-bit word
+// adds what its two halves add.
 std::uint32_t ImageChecksum(std::span<const std::uint8_t> file, std::size_t fieldOffset) {
+  const std::uint8_t* p = file.data();
+  const std::size_t n = file.size();
   std::uint64_t sum = 0;
-  const std::size_t words = file.size() / 2;
-  for (std::size_t i = 0; i < words; ++i) {
-    const std::size_t at = i * 2;
-    if (at >= fieldOffset && at < fieldOffset + 4) continue;
-    sum += static_cast<std::uint32_t>(file[at]) | static_cast<std::uint32_t>(file[at + 1]) << 8;
-    if (sum > 0xFFFFFFFFull) sum = (sum & 0xFFFF) + (sum >> 16);
+  std::size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    std::uint32_t w;
+    std::memcpy(&w, p + i, 4);
+    sum += w;
   }
-  if (file.size() % 2) sum += file[file.size() - 1];
+  if (i + 2 <= n) {
+    sum += static_cast<std::uint32_t>(p[i]) | static_cast<std::uint32_t>(p[i + 1]) << 8;
+    i += 2;
+  }
+  if (i < n) sum += p[i];
   while (sum >> 16) sum = (sum & 0xFFFF) + (sum >> 16);
-  return static_cast<std::uint32_t>(sum + file.size());
+  std::uint32_t folded = static_cast<std::uint32_t>(sum);
+  std::uint32_t stored = 0;
+  if (fieldOffset + 4 <= n) std::memcpy(&stored, p + fieldOffset, 4);
+  for (const std::uint32_t half : {stored & 0xFFFF, stored >> 16}) {
+    folded = folded >= half ? folded - half : ((folded - half) & 0xFFFF) - 1;
+  }
+  return folded + static_cast<std::uint32_t>(n);
 }
 
 Verdict CheckImage(std::span<const std::uint8_t> file) {
