@@ -50,7 +50,7 @@ void HandleRecord(const ExceptionMessageRecord& record) {
   creation.settings = SettingsForAddress(record.address);
   creation.kind = static_cast<ReportKind>(record.type);
   if (record.object) creation.object = *record.object;
-  creation.address = record.address;
+  creation.address = CheckExceptionAddress(record.address, false);
   creation.canContinue = record.canContinue != 0;
   creation.threadId = record.threadId;
   creation.stackPointer = record.stackPointer;

@@ -170,6 +170,9 @@ void HandleRecord(const ExceptionMessageRecord& record);
 bool WaitingIsUnsafe(DWORD waitMs);
 void StartHeapProbe();
 void StopHeapProbe();
+// The exception's address corrected by its function's code (see
+// crash/report/disasm/exception_address.h); nothing for an EAbort.
+std::uintptr_t CheckExceptionAddress(std::uintptr_t address, bool abort);
 // The integrity check of the reporter's and the settings' module files.
 void CheckModuleFiles(const ComPtr<IReporterModuleSettings>& settings, HMODULE reporter);
 // Ends one of the reporter's threads, idle in an alertable wait, so that it

@@ -1,0 +1,19 @@
+// The correction an exception's address gets before it is reported.
+#pragma once
+
+#include <cstdint>
+
+#include "function_parser.h"
+#include "memory_reader.h"
+
+namespace ostrel {
+
+// Some raise paths hand in a return address minus 4, which points into the
+// call's displacement. When the address is neither the start of one of the
+// instructions of the function at functionStart nor the return address of
+// one of its calls, but the address 4 bytes on is, the address 4 bytes on is
+// returned; otherwise the address itself.
+uint32_t CorrectExceptionAddress(const IMemoryReader& reader, uint32_t address,
+                                 uint32_t functionStart, const TRuntimeHelpers& helpers = {});
+
+}  // namespace ostrel
