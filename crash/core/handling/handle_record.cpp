@@ -78,6 +78,17 @@ void HandleRecord(const ExceptionMessageRecord& record) {
   }
   if (!handled) r.SetPhaseAndFire(1, handled);
   r.StorePhase(2);
+  // Other threads pause while the exception is handled, when the settings
+  // ask for it and the reporter is the executable's own.
+  const bool pause = !handled && creation.kind != ReportKind::Frozen && r.PauseThreadsWanted() &&
+                     runtime.Module() == GetModuleHandleW(nullptr);
+  struct Paused {
+    bool on;
+    ~Paused() {
+      if (on) ResumeThreads();
+    }
+  } paused{pause};
+  if (pause) PauseThreads(0);
   if (!handled) {
     if (r.MakeScreenShot()) r.TakeScreenShot();
     if (r.MakeBugReport()) {

@@ -166,6 +166,11 @@ void Runtime::Start() {
   StartHeapProbe();
   StartHandlerThread();
   InstallInterception();
+  if (module_ == GetModuleHandleW(nullptr)) {
+    if (ComPtr<ISettingsLookup> lookup = global.As<ISettingsLookup>(kIidSettingsLookup)) {
+      if (lookup->LookupBool("PauseThreads")) PrepareThreadPausing();
+    }
+  }
   started_ = true;
   if (global->CheckFreeze()) StartFreezeWatch(global->FreezeTimeout());
   ReserveMemory();
@@ -188,6 +193,7 @@ Runtime::ReportFaultEntry Runtime::ReportFault() {
 void Runtime::Stop() {
   if (!started_.exchange(false)) return;
   StopFreezeWatch();
+  EndThreadPausing();
   RemoveInterception();
   StopHandlerThread();
   StopHeapProbe();
@@ -239,15 +245,20 @@ bool Runtime::RunOnMainThread(const std::function<void()>& work) {
     work();
     return true;
   }
+  // With the program's threads paused, the main thread alone goes on for
+  // the handler.
+  ResumeMainThreadOnly();
   DWORD_PTR answer = 0;
-  if (!SendMessageTimeoutW(messageWindow_, fireMessage_, 0, 0, SMTO_NORMAL, 1500, &answer) ||
-      answer != kAnswer) {
-    return false;
+  bool ran = false;
+  if (SendMessageTimeoutW(messageWindow_, fireMessage_, 0, 0, SMTO_NORMAL, 1500, &answer) &&
+      answer == kAnswer) {
+    answer = 0;
+    ran = SendMessageTimeoutW(messageWindow_, fireMessage_, reinterpret_cast<WPARAM>(&work), 0,
+                              SMTO_NORMAL, 2147483646u, &answer) &&
+          answer == kAnswer;
   }
-  answer = 0;
-  return SendMessageTimeoutW(messageWindow_, fireMessage_, reinterpret_cast<WPARAM>(&work), 0,
-                             SMTO_NORMAL, 2147483646u, &answer) &&
-         answer == kAnswer;
+  PauseMainThreadAgain();
+  return ran;
 }
 
 void Runtime::Synchronize(const std::function<void()>& call) {

@@ -107,6 +107,10 @@ class Runtime final : public IMainThreadCalls {
   DWORD HandlerThreadId() const { return handlerThreadId_; }
   bool IsConsoleProgram() const { return console_; }
   HMODULE Module() const { return module_; }
+  // Sends the main thread past the pause check (thread_pause.cpp).
+  void PostFireMessage() const {
+    if (messageWindow_) PostMessageW(messageWindow_, fireMessage_, 0, 0);
+  }
   // The system's fault reporting ("ReportFault" of FaultRep.dll), if any;
   // resolved when first asked for, so that start-up loads no library for it.
   using ReportFaultEntry = DWORD(WINAPI*)(EXCEPTION_POINTERS*, DWORD);
@@ -170,6 +174,21 @@ void HandleRecord(const ExceptionMessageRecord& record);
 bool WaitingIsUnsafe(DWORD waitMs);
 void StartHeapProbe();
 void StopHeapProbe();
+// Every thread of the registry with the address that created it.
+struct ThreadCreator {
+  DWORD threadId;
+  std::uintptr_t creatorAddress;
+};
+std::vector<ThreadCreator> ThreadCreators();
+// Cooperative pausing of the program's threads while an exception is
+// handled (PauseThreads): threads pause when they next ask for a message.
+void PrepareThreadPausing();
+void PauseThreads(DWORD exempt);
+void ResumeThreads();
+// Around a handler the main thread runs: it alone goes on meanwhile.
+void ResumeMainThreadOnly();
+void PauseMainThreadAgain();
+void EndThreadPausing();
 // The exception's address corrected by its function's code (see
 // crash/report/disasm/exception_address.h); nothing for an EAbort.
 std::uintptr_t CheckExceptionAddress(std::uintptr_t address, bool abort);

@@ -204,6 +204,15 @@ std::u16string ThreadName(DWORD threadId) {
   return {};
 }
 
+std::vector<ThreadCreator> ThreadCreators() {
+  std::vector<ThreadCreator> all;
+  Registry& r = This();
+  ListLock lock(r.block, 250);
+  if (!lock.Held()) return all;
+  for (Entry* e = r.block->head; e; e = e->link) all.push_back({e->threadId, e->creatorAddress});
+  return all;
+}
+
 HANDLE ThreadRegistryWatcherMutex() {
   Registry& r = This();
   return r.block ? r.block->watcherMutex : nullptr;
