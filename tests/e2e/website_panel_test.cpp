@@ -310,6 +310,8 @@ TEST_F(PelmoraSession, FaultInTheWindowProcedureIsReportedAndTheProgramGoesOn) {
   const Rows bruno = Shown();
   ASSERT_TRUE(SelectAccount(kAlice, L"Alice Archer"));
   const Rows alice = Shown();
+  const std::wstring reportFile = e2e::ExeFolder() + L"bugreport.txt";
+  DeleteFileW(reportFile.c_str());
   HANDLE fault = CreateEventW(nullptr, FALSE, TRUE, L"GoldMineSimFaultOnce");
   ASSERT_NE(fault, nullptr);
   ASSERT_TRUE(sim_->Command("select " + kBruno));
@@ -339,6 +341,15 @@ TEST_F(PelmoraSession, FaultInTheWindowProcedureIsReportedAndTheProgramGoesOn) {
   Click(GetDlgItem(box, 100));
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, kUiMs));
   EXPECT_TRUE(pelmora_->Running());
+  // Saved automatically beside the program, once the handling ends: one
+  // report.
+  auto reports = [&] {
+    const auto lines = e2e::ReadLines(reportFile);
+    return std::count_if(lines.begin(), lines.end(),
+                         [](const std::string& l) { return l.rfind("date/time", 0) == 0; });
+  };
+  EXPECT_TRUE(WaitUntil([&] { return reports() >= 1; }, kUiMs));
+  EXPECT_EQ(reports(), 1);
   // The load that faulted showed nothing new: Alice's list, whole.
   EXPECT_EQ(ContactName(), L"Alice Archer");
   EXPECT_EQ(Shown(), alice);

@@ -114,7 +114,13 @@ void TExceptionReport::ReportText(bool, std::u16string& out) {
     std::u16string cls, msg;
     ExceptionClassName(cls);
     ExceptionText(msg);
-    reportText_ = u"exception class   : " + cls + u"\r\nexception message : " + msg +
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t stamp[32];
+    wsprintfW(stamp, L"%04u-%02u-%02u, %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+              now.wMinute, now.wSecond);
+    reportText_ = u"date/time         : " + std::u16string(stamp, stamp + lstrlenW(stamp)) +
+                  u"\r\nexception class   : " + cls + u"\r\nexception message : " + msg +
                   u"\r\nexception address : " + rt::Hex8(address_) + u"\r\nthread id         : " +
                   rt::Hex8(threadId_) + u"\r\n";
     for (const rt::InnerException& inner : inner_) {

@@ -120,6 +120,12 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   void FireActions(int action, void* window, bool& handled);
   // Set by the temporary box: what the user chose.
   bool ShownInGui() const { return shownInGui_; }
+  bool SentFlag() const { return sent_; }
+  void SetSentFlag(bool value) { sent_ = value; }
+  bool SavedFlag() const { return saved_; }
+  void SetSavedFlag(bool value) { saved_ = value; }
+  // True exactly once per report.
+  bool FirstAutomaticSave() { return automaticSaves_.fetch_add(1) == 0; }
 
  protected:
   ExpansionArgs ExpansionArguments() override;
@@ -153,6 +159,8 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   NVBitmapPtr screenshot_;
   bool screenshotTried_ = false;
   std::atomic<int> updates_{0};
+  std::atomic<int> automaticSaves_{0};
+  std::atomic<bool> sent_{false}, saved_{false};
   bool changedWhileUpdating_ = false;
   struct Callback {
     ReportCallback routine = nullptr;

@@ -20,8 +20,16 @@ std::uint64_t SecondsSince1601() {
 void AutoActions(bool complete, const std::u16string& text, IExceptionReport* report) {
   if (!complete || !report) return;
   auto* r = static_cast<TExceptionReport*>(report);
-  // Sending on its own arrives with delivery; saving at the end of handling
-  // with the report file.
+  // Sending on its own arrives with delivery.
+  if (r->GetBool("AutoSave") && !(r->GetBool("AutoSaveIfNotSent") && r->SentFlag()) &&
+      r->FirstAutomaticSave() && !text.empty()) {
+    bool handled = false;
+    r->FireActions(kActionSave, nullptr, handled);
+    if (!handled && SaveBugReportAutomatically(*r, text)) {
+      bool ignored = false;
+      r->FireActions(kActionSaved, nullptr, ignored);
+    }
+  }
   if (r->GetBool("AutoClip")) {
     CopyToClipboard(text);
   } else {

@@ -183,6 +183,8 @@ std::vector<ThreadCreator> ThreadCreators();
 // Cooperative pausing of the program's threads while an exception is
 // handled (PauseThreads): threads pause when they next ask for a message.
 void PrepareThreadPausing();
+// The automatic save at the end of handling (report_saving.cpp).
+bool SaveBugReportAutomatically(TExceptionReport& report, const std::u16string& text);
 void PauseThreads(DWORD exempt);
 void ResumeThreads();
 // Around a handler the main thread runs: it alone goes on meanwhile.
