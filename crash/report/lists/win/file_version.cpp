@@ -1,0 +1,47 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "crash/report/lists/win/system_lists.h"
+
+namespace ostrel {
+
+std::u16string FormatFileVersion(const std::u16string& file) {
+  const std::wstring path(file.begin(), file.end());
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  if (size == 0) return {};
+  std::vector<unsigned char> data(size);
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return {};
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed &&
+      (fixed->dwFileVersionMS || fixed->dwFileVersionLS)) {
+    wchar_t text[64];
+    wsprintfW(text, L"%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+              HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+    return std::u16string(text, text + lstrlenW(text));
+  }
+  struct Translation {
+    WORD language, codePage;
+  }* translation = nullptr;
+  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
+                      reinterpret_cast<void**>(&translation), &length) ||
+      !translation || length < sizeof(Translation)) {
+    return {};
+  }
+  wchar_t key[64];
+  wsprintfW(key, L"\\StringFileInfo\\%04x%04x\\FileVersion", translation->language,
+            translation->codePage);
+  wchar_t* value = nullptr;
+  if (!VerQueryValueW(data.data(), key, reinterpret_cast<void**>(&value), &length) || !value) {
+    return {};
+  }
+  std::u16string text(value, value + lstrlenW(value));
+  std::size_t begin = 0, end = text.size();
+  while (begin < end && text[begin] <= 32) ++begin;
+  while (end > begin && text[end - 1] <= 32) --end;
+  return text.substr(begin, end - begin);
+}
+
+}  // namespace ostrel
