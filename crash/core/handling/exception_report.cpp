@@ -106,29 +106,29 @@ SettingsCore::ExpansionArgs TExceptionReport::ExpansionArguments() {
   return {cls, u"", u"", msg};
 }
 
-// Until the report's composition exists, the text is what is known of the
-// exception itself.
-void TExceptionReport::ReportText(bool, std::u16string& out) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
-  if (reportText_.empty()) {
-    std::u16string cls, msg;
-    ExceptionClassName(cls);
-    ExceptionText(msg);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    wchar_t stamp[32];
-    wsprintfW(stamp, L"%04u-%02u-%02u, %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-              now.wMinute, now.wSecond);
-    reportText_ = u"date/time         : " + std::u16string(stamp, stamp + lstrlenW(stamp)) +
-                  u"\r\nexception class   : " + cls + u"\r\nexception message : " + msg +
-                  u"\r\nexception address : " + rt::Hex8(address_) + u"\r\nthread id         : " +
-                  rt::Hex8(threadId_) + u"\r\n";
-    for (const rt::InnerException& inner : inner_) {
-      reportText_ += u"inner exception   : " + inner.className + u": " + inner.message + u"\r\n";
+// Composed in the asking thread; the call stacks are not walked yet.
+void TExceptionReport::ReportText(bool mustBeComplete, std::u16string& out) {
+  std::vector<Callback> told;
+  {
+    std::lock_guard<std::recursive_mutex> guard(lock_);
+    if (reportText_.empty() || (mustBeComplete && !complete_)) {
+      try {
+        ComposeReport(mustBeComplete || complete_, reportText_);
+      } catch (...) {
+        reportText_ = u">> internal error in ReportText";
+      }
+      // Becoming complete is a change the report's callbacks are told of.
+      if (mustBeComplete && !complete_) told = callbacks_;
+      complete_ = complete_ || mustBeComplete;
     }
+    out = reportText_;
   }
-  complete_ = true;
-  out = reportText_;
+  for (const Callback& c : told) {
+    if (c.routine) c.routine(true, out, this);
+  }
+  for (const Callback& c : told) {
+    if (c.method) c.method(c.object, true, out, this);
+  }
 }
 
 void TExceptionReport::SetReportText(const std::u16string& text) {

@@ -126,6 +126,8 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   void SetSavedFlag(bool value) { saved_ = value; }
   // True exactly once per report.
   bool FirstAutomaticSave() { return automaticSaves_.fetch_add(1) == 0; }
+  // The report text (report_composition.cpp); the lists only when complete.
+  void ComposeReport(bool complete, std::u16string& out);
 
  protected:
   ExpansionArgs ExpansionArguments() override;

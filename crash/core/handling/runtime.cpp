@@ -154,6 +154,11 @@ void Runtime::Start() {
       reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const char*>(dos) + dos->e_lfanew);
   console_ = nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI;
   mainThreadId_ = GetCurrentThreadId();
+  LARGE_INTEGER counter{}, frequency{};
+  if (QueryPerformanceCounter(&counter) && QueryPerformanceFrequency(&frequency)) {
+    startCounter_ = counter.QuadPart;
+    counterFrequency_ = frequency.QuadPart;
+  }
 
   TakeOverRestart();
   ClearTempFolder();
@@ -188,6 +193,12 @@ Runtime::ReportFaultEntry Runtime::ReportFault() {
     }
   });
   return reportFault_;
+}
+
+std::int64_t Runtime::MillisecondsSinceStart() const {
+  LARGE_INTEGER now{};
+  if (startCounter_ < 0 || counterFrequency_ == 0 || !QueryPerformanceCounter(&now)) return -1;
+  return (now.QuadPart - startCounter_) * 1000 / counterFrequency_;
 }
 
 void Runtime::Stop() {

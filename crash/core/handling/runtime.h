@@ -107,6 +107,8 @@ class Runtime final : public IMainThreadCalls {
   DWORD HandlerThreadId() const { return handlerThreadId_; }
   bool IsConsoleProgram() const { return console_; }
   HMODULE Module() const { return module_; }
+  // Since the reporter started; -1 before.
+  std::int64_t MillisecondsSinceStart() const;
   // Sends the main thread past the pause check (thread_pause.cpp).
   void PostFireMessage() const {
     if (messageWindow_) PostMessageW(messageWindow_, fireMessage_, 0, 0);
@@ -156,6 +158,7 @@ class Runtime final : public IMainThreadCalls {
   UINT fireMessage_ = 0, syncMessage_ = 0;
   HANDLE pipeRead_ = nullptr, pipeWrite_ = nullptr;
   HANDLE recordsReady_ = nullptr;  // one count per record in the pipe
+  std::int64_t startCounter_ = -1, counterFrequency_ = 0;
   std::once_flag reportFaultResolved_;
   ReportFaultEntry reportFault_ = nullptr;
   HANDLE handlerThread_ = nullptr;

@@ -32,10 +32,11 @@ std::string Read(const std::wstring& path) {
   return all.str();
 }
 
+// Every report begins with its "date/time" line.
 int Reports(const std::string& file) {
-  int n = 0;
-  for (std::size_t at = file.find("date/time"); at != std::string::npos;
-       at = file.find("date/time", at + 1)) {
+  int n = file.rfind("date/time", 0) == 0 ? 1 : 0;
+  for (std::size_t at = file.find("\r\ndate/time"); at != std::string::npos;
+       at = file.find("\r\ndate/time", at + 1)) {
     ++n;
   }
   return n;

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <mutex>
 #include <vector>
 
 #include "crash/report/symbols/symbol_text.h"
@@ -17,7 +18,7 @@ struct CacheEntry {
   std::shared_ptr<const TMapFile> symbols;
 };
 
-// The process-wide cache; callers (stack walk, disassembler) serialise.
+// The process-wide cache, used under SymbolsForModule's lock.
 std::vector<CacheEntry>& Cache() {
   static std::vector<CacheEntry> cache;
   return cache;
@@ -36,6 +37,10 @@ std::shared_ptr<const TMapFile> Invalid() { return std::make_shared<const TMapFi
 }  // namespace
 
 std::shared_ptr<const TMapFile> SymbolsForModule(std::uintptr_t address) {
+  // Reports, the address check and the disassembler may ask from several
+  // threads.
+  static std::recursive_mutex lock;
+  std::lock_guard guard(lock);
   HMODULE module = nullptr;
   if (address == 0) {
     module = GetModuleHandleW(nullptr);

@@ -1,0 +1,403 @@
+// The bug report of one exception: the header fields gathered from the
+// system, each under its own guard, and the sections. The call stacks of
+// the threads are not walked yet: their sections keep the placeholder.
+#include <lmcons.h>
+
+#include <atomic>
+
+#include "crash/core/handling/exception_report.h"
+#include "crash/report/compose/field_formats.h"
+#include "crash/report/compose/report_fields_list.h"
+#include "crash/report/compose/report_text.h"
+#include "crash/report/disasm/listing.h"
+#include "crash/report/disasm/process_memory.h"
+#include "crash/report/lists/win/system_lists.h"
+#include "crash/report/symbols/lookup.h"
+#include "crash/report/symbols/win/symbols.h"
+
+namespace ostrel {
+namespace {
+
+std::u16string U16(const wchar_t* text) { return std::u16string(text, text + lstrlenW(text)); }
+
+std::u16string Decimal(std::uint64_t value) {
+  wchar_t text[32];
+  wsprintfW(text, L"%I64u", value);
+  return U16(text);
+}
+
+std::u16string Two(unsigned value) {
+  wchar_t text[8];
+  wsprintfW(text, L"%02u", value);
+  return U16(text);
+}
+
+std::u16string HexNoZeros(std::uint32_t value) {
+  wchar_t text[16];
+  wsprintfW(text, L"%x", value);
+  return U16(text);
+}
+
+std::u16string ModulePath(HMODULE module) {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
+  return n == 0 || n >= MAX_PATH ? std::u16string() : std::u16string(path, path + n);
+}
+
+std::u16string FileName(const std::u16string& path) {
+  return path.substr(path.find_last_of(u'\\') + 1);
+}
+
+char16_t DecimalSeparator() {
+  wchar_t separator[4] = {};
+  return GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator, 4) > 1 ? separator[0]
+                                                                                : L',';
+}
+
+std::u16string RegText(HKEY root, const wchar_t* key, const wchar_t* value) {
+  wchar_t buffer[512] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return {};
+  const LONG result =
+      RegQueryValueExW(opened, value, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(opened);
+  return result == ERROR_SUCCESS ? U16(buffer) : std::u16string();
+}
+
+std::u16string OperatingSystem() {
+  using GetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+  OSVERSIONINFOEXW v{};
+  v.dwOSVersionInfoSize = sizeof v;
+  auto get = reinterpret_cast<GetVersionFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+  if (!get || get(&v) != 0) {
+    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v))) return {};
+  }
+  const bool server = v.wProductType != VER_NT_WORKSTATION;
+  std::u16string name;
+  const DWORD major = v.dwMajorVersion, minor = v.dwMinorVersion;
+  if (major <= 3) {
+    name = u"Windows NT 3";
+  } else if (major == 4) {
+    name = u"Windows NT 4";
+  } else if (major == 5) {
+    name = minor == 0 ? u"Windows 2000" : (minor == 1 || !server) ? u"Windows XP" : u"Windows 2003";
+  } else if (major == 6) {
+    const char16_t* names[][2] = {{u"Windows Vista", u"Windows 2008"},
+                                  {u"Windows 7", u"Windows 2008 R2"},
+                                  {u"Windows 8", u"Windows 2012"},
+                                  {u"Windows 8.1", u"Windows 2012 R2"}};
+    name = minor <= 3 ? names[minor][server ? 1 : 0] : u"Windows NT New";
+  } else if (major == 10) {
+    name = u"Windows 10";
+  } else {
+    name = u"Windows NT New";
+  }
+  if (v.szCSDVersion[0]) name += u" " + U16(v.szCSDVersion);
+  return name + u" build " + Decimal(v.dwBuildNumber);
+}
+
+bool IsAdministrator() {
+  SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+  PSID admins = nullptr;
+  if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                0, 0, 0, 0, &admins)) {
+    return false;
+  }
+  BOOL member = FALSE;
+  if (!CheckTokenMembership(nullptr, admins, &member)) member = FALSE;
+  FreeSid(admins);
+  return member != FALSE;
+}
+
+// Committed private memory outside modules, and the largest free region.
+void MemoryWalk(std::uint64_t& allocated, std::uint64_t& largestFree) {
+  allocated = largestFree = 0;
+  MEMORY_BASIC_INFORMATION r{};
+  std::uintptr_t address = 0, freeStart = 0;
+  bool inFree = false;
+  void* base = nullptr;
+  bool baseIsModule = false;
+  while (VirtualQuery(reinterpret_cast<void*>(address), &r, sizeof r) == sizeof r) {
+    if (r.State == MEM_FREE) {
+      if (!inFree) freeStart = address;
+      inFree = true;
+    } else {
+      if (inFree && freeStart != 0)
+        largestFree = std::max<std::uint64_t>(largestFree, address - freeStart);
+      inFree = false;
+      if (r.State == MEM_COMMIT) {
+        if (r.AllocationBase != base) {
+          base = r.AllocationBase;
+          wchar_t name[MAX_PATH];
+          baseIsModule = GetModuleFileNameW(static_cast<HMODULE>(base), name, MAX_PATH) > 0;
+        }
+        if (!baseIsModule) allocated += r.RegionSize;
+      }
+    }
+    const std::uintptr_t next = address + r.RegionSize;
+    if (next <= address) break;
+    address = next;
+  }
+  if (inFree && freeStart != 0) {
+    largestFree = std::max<std::uint64_t>(largestFree, 0x100000000ull - freeStart);
+  }
+}
+
+std::atomic<std::uint64_t> exceptionNumber{0};
+
+template <class F>
+void Guarded(TReportFields& header, const char16_t* name, F&& probe) {
+  try {
+    header.SetField(name, probe());
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
+  TReportFields header, sections;
+  header.EnableInput();
+  sections.EnableInput();
+  rt::Runtime& runtime = rt::Runtime::Get();
+  const char16_t separator = DecimalSeparator();
+
+  Guarded(header, u"date/time", [&] {
+    return Decimal(time_.wYear) + u"-" + Two(time_.wMonth) + u"-" + Two(time_.wDay) + u", " +
+           Two(time_.wHour) + u":" + Two(time_.wMinute) + u":" + Two(time_.wSecond) + u", " +
+           Decimal(time_.wMilliseconds) + u"ms";
+  });
+  Guarded(header, u"computer name", [] {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 2] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &size) ? U16(name) : std::u16string();
+  });
+  Guarded(header, u"user name", [] {
+    wchar_t name[261] = {};
+    DWORD size = 260;
+    if (!GetUserNameW(name, &size)) return std::u16string();
+    return U16(name) + (IsAdministrator() ? u"  <admin>" : u"");
+  });
+  Guarded(header, u"registered owner", [] {
+    const wchar_t* key = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
+    std::u16string owner = RegText(HKEY_LOCAL_MACHINE, key, L"RegisteredOwner");
+    const std::u16string organization = RegText(HKEY_LOCAL_MACHINE, key, L"RegisteredOrganization");
+    if (!organization.empty()) owner += u" / " + organization;
+    return owner;
+  });
+  Guarded(header, u"operating system", OperatingSystem);
+  Guarded(header, u"system language", [] {
+    wchar_t language[128] = {};
+    return GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_SENGLANGUAGE, language, 128) ? U16(language)
+                                                                                     : u"";
+  });
+  Guarded(header, u"system up time", [] {
+    LARGE_INTEGER now{}, frequency{};
+    if (!QueryPerformanceCounter(&now) || !QueryPerformanceFrequency(&frequency) ||
+        frequency.QuadPart == 0) {
+      return std::u16string();
+    }
+    return FormatUpTime(now.QuadPart / frequency.QuadPart);
+  });
+  Guarded(header, u"program up time", [&] {
+    const std::int64_t ms = runtime.MillisecondsSinceStart();
+    if (ms < 0) return std::u16string();
+    const std::u16string text = FormatUpTime(ms / 1000);
+    return text.empty() ? Decimal(static_cast<std::uint64_t>(ms)) + u" milliseconds" : text;
+  });
+  try {
+    const wchar_t* cpu0 = L"hardware\\description\\system\\centralProcessor\\0";
+    std::u16string name = RegText(HKEY_LOCAL_MACHINE, cpu0, L"ProcessorNameString");
+    for (std::size_t at; (at = name.find(u"  ")) != std::u16string::npos;) name.erase(at, 1);
+    while (!name.empty() && name.back() <= 32) name.pop_back();
+    while (!name.empty() && name.front() <= 32) name.erase(0, 1);
+    if (!name.empty()) {
+      int count = 1;
+      while (count < 16) {
+        const std::wstring key =
+            L"hardware\\description\\system\\centralProcessor\\" + std::to_wstring(count);
+        if (RegText(HKEY_LOCAL_MACHINE, key.c_str(), L"ProcessorNameString").empty()) break;
+        ++count;
+      }
+      if (count == 1) {
+        header.SetField(u"processor", name);
+      } else {
+        header.SetField(u"processors", Decimal(static_cast<std::uint64_t>(count)) + u"x " + name);
+      }
+    }
+  } catch (...) {
+  }
+  Guarded(header, u"physical memory", [] {
+    MEMORYSTATUSEX m{};
+    m.dwLength = sizeof m;
+    if (!GlobalMemoryStatusEx(&m)) return std::u16string();
+    return Decimal((m.ullAvailPhys + 524288) / 1048576) + u"/" +
+           Decimal((m.ullTotalPhys + 524288) / 1048576) + u" MB (free/total)";
+  });
+  Guarded(header, u"free disk space", [&] {
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::u16string exe = ModulePath(nullptr);
+    if (windows[0] == L'\\' || exe.empty() || exe[0] == u'\\') return std::u16string();
+    auto drive = [&](wchar_t letter) {
+      const wchar_t root[] = {static_cast<wchar_t>(towupper(letter)), L':', L'\\', 0};
+      ULARGE_INTEGER free{};
+      if (!GetDiskFreeSpaceExW(root, nullptr, nullptr, &free)) return std::u16string();
+      return u"(" + std::u16string(1, static_cast<char16_t>(root[0])) + u":) " +
+             FormatByteSize(free.QuadPart, separator);
+    };
+    const auto a = static_cast<wchar_t>(towupper(windows[0]));
+    const auto b = static_cast<wchar_t>(towupper(static_cast<wchar_t>(exe[0])));
+    return a == b ? drive(a) : drive(a) + u" " + drive(b);
+  });
+  Guarded(header, u"display mode", [] {
+    HDC screen = GetDC(nullptr);
+    if (!screen) return std::u16string();
+    const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    ReleaseDC(nullptr, screen);
+    return Decimal(static_cast<std::uint64_t>(GetSystemMetrics(SM_CXSCREEN))) + u"x" +
+           Decimal(static_cast<std::uint64_t>(GetSystemMetrics(SM_CYSCREEN))) + u", " +
+           Decimal(static_cast<std::uint64_t>(bits)) + u" bit";
+  });
+  Guarded(header, u"process id", [] { return u"$" + HexNoZeros(GetCurrentProcessId()); });
+  std::uint64_t allocated = 0, largestFree = 0;
+  try {
+    MemoryWalk(allocated, largestFree);
+  } catch (...) {
+  }
+  Guarded(header, u"allocated memory", [&] { return FormatByteSize(allocated, separator); });
+  Guarded(header, u"largest free block", [&] { return FormatByteSize(largestFree, separator); });
+  Guarded(header, u"command line", [] {
+    int count = 0;
+    const wchar_t* line = GetCommandLineW();
+    // Only when the program was started with parameters.
+    const wchar_t* p = line;
+    bool quoted = false;
+    for (; *p && (quoted || (*p != L' ' && *p != L'\t')); ++p) {
+      if (*p == L'"') quoted = !quoted;
+    }
+    while (*p == L' ' || *p == L'\t') ++p;
+    count = *p ? 1 : 0;
+    return count ? U16(line) : std::u16string();
+  });
+  const HMODULE exeModule = GetModuleHandleW(nullptr);
+  const bool inExecutable = runtime.Module() == exeModule;
+  const std::u16string modulePath = ModulePath(inExecutable ? exeModule : runtime.Module());
+  Guarded(header, u"executable", [&] { return FileName(ModulePath(exeModule)); });
+  if (!inExecutable) Guarded(header, u"current module", [&] { return FileName(modulePath); });
+  Guarded(header, inExecutable ? u"exec. date/time" : u"module date/time", [&] {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    FILETIME local{};
+    SYSTEMTIME t{};
+    const std::wstring path(modulePath.begin(), modulePath.end());
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        !FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
+        !FileTimeToSystemTime(&local, &t)) {
+      return std::u16string();
+    }
+    return Decimal(t.wYear) + u"-" + Two(t.wMonth) + u"-" + Two(t.wDay) + u" " + Two(t.wHour) +
+           u":" + Two(t.wMinute);
+  });
+  Guarded(header, u"version", [&] { return FormatFileVersion(modulePath); });
+  Guarded(header, u"compiled with", [] {
+    return std::u16string(u"GCC ") +
+           std::u16string(__VERSION__, __VERSION__ + sizeof __VERSION__ - 1) + u" (mingw-w64)";
+  });
+  header.SetField(u"Ostrel version", u"4.0.17");
+  header.SetField(u"callstack crc", u"will be calculated soon");
+  header.SetField(u"exception number", Decimal(++exceptionNumber));
+  std::u16string cls, msg;
+  ExceptionClassName(cls);
+  ExceptionText(msg);
+  if (kind_ == ReportKind::Frozen) {
+    header.SetField(u"exception message", GetText("FrozenMsg"));
+  } else {
+    header.SetField(u"exception class", cls);
+    header.SetField(u"exception message", ExceptionMessageField(cls, msg));
+  }
+  // Fields added later by name (the contact page's) land before "callstack
+  // crc", whatever was dropped above.
+  header.SetInsertIndex(header.IndexOfField(u"callstack crc"));
+
+  // The exception's thread, then the lists, the registers, the stack and
+  // the code around the fault.
+  std::u16string title = rt::ThreadName(threadId_);
+  title = title.empty() ? u"thread $" + HexNoZeros(threadId_)
+                        : title + u" ($" + HexNoZeros(threadId_) + u")";
+  sections.SetField(title + u":", u">> stack will be calculated soon");
+  const std::u16string plugins = GetText("Plugins");
+  for (std::size_t start = 0; start <= plugins.size();) {
+    std::size_t bar = plugins.find(u'|', start);
+    if (bar == std::u16string::npos) bar = plugins.size();
+    const std::u16string name = plugins.substr(start, bar - start);
+    try {
+      // Until the report must be complete the lists keep their placeholder.
+      auto list = [&](const char16_t* plugin, std::u16string (*make)()) {
+        if (SameFieldName(name, plugin)) {
+          sections.SetField(plugin, complete ? make() : u">> will be calculated soon");
+        }
+      };
+      list(u"modules", ListModules);
+      list(u"processes", ListProcesses);
+      list(u"hardware", ListHardware);
+    } catch (...) {
+      sections.SetField(name, u">> internal error in plugin");
+    }
+    start = bar + 1;
+  }
+  if (hasContext_) {
+    CpuRegisters r;
+    r.eax = context_.Eax;
+    r.ebx = context_.Ebx;
+    r.ecx = context_.Ecx;
+    r.edx = context_.Edx;
+    r.esi = context_.Esi;
+    r.edi = context_.Edi;
+    r.eip = context_.Eip;
+    r.esp = context_.Esp;
+    r.ebp = context_.Ebp;
+    if (GetBool("CpuRegs")) sections.SetField(u"cpu registers", CpuRegistersText(r));
+    if (GetBool("StackDump")) {
+      try {
+        MEMORY_BASIC_INFORMATION region{};
+        std::uint32_t end = 0;
+        if (VirtualQuery(reinterpret_cast<void*>(static_cast<std::uintptr_t>(context_.Esp)),
+                         &region, sizeof region) == sizeof region) {
+          end = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(region.BaseAddress) +
+                                           region.RegionSize);
+        }
+        const TProcessMemoryReader reader;
+        sections.SetField(u"stack dump", StackDumpText(reader, context_.Esp, end));
+      } catch (...) {
+        sections.SetField(u"stack dump", u">> internal error in GetStackDump");
+      }
+    }
+  }
+  if (GetBool("ShowDisAsm") && address_) {
+    try {
+      const auto symbols = SymbolsForModule(address_);
+      const TMfPublic function = symbols && symbols->valid
+                                     ? PublicAt(*symbols, static_cast<std::uint32_t>(address_))
+                                     : TMfPublic{};
+      if (function.valid && function.code) {
+        const TProcessMemoryReader reader;
+        TListingOptions options;
+        options.formatDelimiters = GetBool("FormatDisAsm");
+        options.lineLimit = GetInt("LimitDisAsm");
+        const TDisasmSymbols callbacks = SymbolCallbacksForDisassembler();
+        TFunctionInfo info;
+        const std::string listing =
+            DisassembleFunction(reader, function.address, static_cast<std::uint32_t>(address_),
+                                options, &callbacks, {}, info);
+        sections.SetField(u"disassembling", std::u16string(listing.begin(), listing.end()));
+      }
+    } catch (...) {
+      sections.SetField(u"disassembling", u">> internal error in GetCleartextDisAsm");
+    }
+  }
+  out = JoinReportText(header, sections);
+}
+
+}  // namespace ostrel
