@@ -9,6 +9,7 @@
 #include "crash/report/compose/field_formats.h"
 #include "crash/report/compose/report_fields_list.h"
 #include "crash/report/compose/report_text.h"
+#include "crash/report/compose/thread_title.h"
 #include "crash/report/disasm/listing.h"
 #include "crash/report/disasm/process_memory.h"
 #include "crash/report/lists/win/system_lists.h"
@@ -323,10 +324,43 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
 
   // The exception's thread, then the lists, the registers, the stack and
   // the code around the fault.
-  std::u16string title = rt::ThreadName(threadId_);
-  title = title.empty() ? u"thread $" + HexNoZeros(threadId_)
-                        : title + u" ($" + HexNoZeros(threadId_) + u")";
-  sections.SetField(title + u":", u">> stack will be calculated soon");
+  // The threads: the exception's (or, for a freeze, the main thread), its
+  // inner exceptions, the main thread, then every other thread of the
+  // registry. Their contexts are not read yet (the walk is not built), so
+  // suspended threads are not marked.
+  const std::vector<rt::ThreadCreator> threads = rt::ThreadCreators();
+  auto section = [&](DWORD id, int innerLevel, bool exceptionThread, const std::u16string& prefix) {
+    ThreadTitleInput t;
+    t.threadId = id;
+    t.innerLevel = innerLevel;
+    t.showsTheException = exceptionThread;
+    for (const rt::ThreadCreator& c : threads) {
+      if (c.threadId == id) {
+        t.name = c.name;
+        t.className = c.className;
+      }
+    }
+    if (HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, id)) {
+      const int priority = GetThreadPriority(thread);
+      t.priority = priority == THREAD_PRIORITY_ERROR_RETURN ? 0 : priority;
+      CloseHandle(thread);
+    }
+    const std::u16string title = ThreadSectionTitle(t);
+    if (!title.empty()) sections.SetField(title, prefix + u">> stack will be calculated soon");
+  };
+  const DWORD mainId = runtime.MainThreadId();
+  const DWORD first = kind_ == ReportKind::Frozen ? mainId : threadId_;
+  section(first, 0, true, u"");
+  int level = 0;
+  for (const rt::InnerException& inner : inner_) {
+    section(first, ++level, true, u">> " + inner.className + u", " + inner.message + u"\r\n");
+  }
+  if (mainId != first) section(mainId, 0, false, u"");
+  if (GetBool("ListThreads")) {
+    for (const rt::ThreadCreator& c : threads) {
+      if (c.threadId != first && c.threadId != mainId) section(c.threadId, 0, false, u"");
+    }
+  }
   const std::u16string plugins = GetText("Plugins");
   for (std::size_t start = 0; start <= plugins.size();) {
     std::size_t bar = plugins.find(u'|', start);

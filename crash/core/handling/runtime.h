@@ -181,6 +181,7 @@ void StopHeapProbe();
 struct ThreadCreator {
   DWORD threadId;
   std::uintptr_t creatorAddress;
+  std::u16string name, className;
 };
 std::vector<ThreadCreator> ThreadCreators();
 // Cooperative pausing of the program's threads while an exception is

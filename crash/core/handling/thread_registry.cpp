@@ -209,7 +209,11 @@ std::vector<ThreadCreator> ThreadCreators() {
   Registry& r = This();
   ListLock lock(r.block, 250);
   if (!lock.Held()) return all;
-  for (Entry* e = r.block->head; e; e = e->link) all.push_back({e->threadId, e->creatorAddress});
+  for (Entry* e = r.block->head; e; e = e->link) {
+    all.push_back({e->threadId, e->creatorAddress,
+                   e->name ? UnpackText(e->name, CodePage()) : std::u16string(),
+                   e->className ? UnpackText(e->className, CodePage()) : std::u16string()});
+  }
   return all;
 }
 

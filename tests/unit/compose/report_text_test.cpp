@@ -69,3 +69,37 @@ TEST(ReportText, ExceptionMessageField) {
 
 }  // namespace
 }  // namespace ostrel
+
+#include "crash/report/compose/thread_title.h"
+
+namespace ostrel {
+namespace {
+
+TEST(ThreadTitle, NamesIdsMarksAndServiceThreads) {
+  ThreadTitleInput main;
+  main.name = u"main thread";
+  main.threadId = 0x1a2c;
+  EXPECT_EQ(ThreadSectionTitle(main), u"main thread ($1a2c):");
+  main.innerLevel = 1;
+  EXPECT_EQ(ThreadSectionTitle(main), u"main thread ($1a2c), inner exception level 1:");
+  ThreadTitleInput worker;
+  worker.threadId = 0xf04;
+  worker.priority = 2;
+  EXPECT_EQ(ThreadSectionTitle(worker), u"thread $f04: <priority:2>");
+  worker.priority = -1;
+  worker.className = u"TWorker";
+  worker.suspended = true;
+  EXPECT_EQ(ThreadSectionTitle(worker), u"thread $f04 (TWorker): <suspended> <priority:-1>");
+  ThreadTitleInput service;
+  service.name = u"Ostrel - HandleExceptionThread";
+  service.threadId = 0x10;
+  EXPECT_EQ(ThreadSectionTitle(service), u"");
+  service.showsTheException = true;
+  EXPECT_EQ(ThreadSectionTitle(service), u"Ostrel - HandleExceptionThread ($10):");
+  ThreadTitleInput hidden;
+  hidden.name = u"-";
+  EXPECT_EQ(ThreadSectionTitle(hidden), u"");
+}
+
+}  // namespace
+}  // namespace ostrel
