@@ -15,27 +15,18 @@
 #include "crash/report/lists/win/system_lists.h"
 #include "crash/report/symbols/lookup.h"
 #include "crash/report/symbols/win/symbols.h"
+#include "crash/report/text/short_text.h"
 
 namespace ostrel {
 namespace {
 
-std::u16string U16(const wchar_t* text) { return std::u16string(text, text + lstrlenW(text)); }
+using text::Decimal;
 
-std::u16string Decimal(std::uint64_t value) {
-  wchar_t text[32];
-  wsprintfW(text, L"%I64u", value);
-  return U16(text);
-}
+std::u16string U16(const wchar_t* text) { return std::u16string(text, text + lstrlenW(text)); }
 
 std::u16string Two(unsigned value) {
   wchar_t text[8];
   wsprintfW(text, L"%02u", value);
-  return U16(text);
-}
-
-std::u16string HexNoZeros(std::uint32_t value) {
-  wchar_t text[16];
-  wsprintfW(text, L"%x", value);
   return U16(text);
 }
 
@@ -212,8 +203,7 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
     const wchar_t* cpu0 = L"hardware\\description\\system\\centralProcessor\\0";
     std::u16string name = RegText(HKEY_LOCAL_MACHINE, cpu0, L"ProcessorNameString");
     for (std::size_t at; (at = name.find(u"  ")) != std::u16string::npos;) name.erase(at, 1);
-    while (!name.empty() && name.back() <= 32) name.pop_back();
-    while (!name.empty() && name.front() <= 32) name.erase(0, 1);
+    name = text::Trim(name);
     if (!name.empty()) {
       int count = 1;
       while (count < 16) {
@@ -262,7 +252,7 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
            Decimal(static_cast<std::uint64_t>(GetSystemMetrics(SM_CYSCREEN))) + u", " +
            Decimal(static_cast<std::uint64_t>(bits)) + u" bit";
   });
-  Guarded(header, u"process id", [] { return u"$" + HexNoZeros(GetCurrentProcessId()); });
+  Guarded(header, u"process id", [] { return u"$" + text::Hex(GetCurrentProcessId()); });
   std::uint64_t allocated = 0, largestFree = 0;
   try {
     MemoryWalk(allocated, largestFree);

@@ -1,16 +1,10 @@
 #include "crash/report/compose/field_formats.h"
+#include "crash/report/text/short_text.h"
 
 namespace ostrel {
 namespace {
 
-std::u16string Decimal(std::uint64_t value) {
-  std::u16string text;
-  do {
-    text.insert(text.begin(), static_cast<char16_t>(u'0' + value % 10));
-    value /= 10;
-  } while (value);
-  return text;
-}
+using text::Decimal;
 
 std::u16string Part(std::int64_t value, const char16_t* unit) {
   if (value == 0) return {};

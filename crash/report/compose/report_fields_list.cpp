@@ -1,20 +1,16 @@
 #include "crash/report/compose/report_fields_list.h"
+#include "crash/report/text/short_text.h"
 
 namespace ostrel {
 namespace {
+
+using text::Trim;
 
 char16_t Lower(char16_t c) {
   if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
     return static_cast<char16_t>(c + 32);
   }
   return c;
-}
-
-std::u16string Trim(const std::u16string& text) {
-  std::size_t begin = 0, end = text.size();
-  while (begin < end && text[begin] <= 32) ++begin;
-  while (end > begin && text[end - 1] <= 32) --end;
-  return text.substr(begin, end - begin);
 }
 
 }  // namespace

@@ -3,17 +3,12 @@
 #include <algorithm>
 
 #include "crash/report/disasm/memory_reader.h"
+#include "crash/report/text/short_text.h"
 
 namespace ostrel {
 namespace {
 
-std::u16string Hex(std::uint32_t value, int digits) {
-  static constexpr char16_t kDigits[] = u"0123456789abcdef";
-  std::u16string text(static_cast<std::size_t>(digits), u'0');
-  for (int i = digits - 1; i >= 0; --i, value >>= 4)
-    text[static_cast<std::size_t>(i)] = kDigits[value & 15];
-  return text;
-}
+using text::Hex;
 
 void CollapseBlanks(std::u16string& text) {
   for (std::size_t at; (at = text.find(u"  ")) != std::u16string::npos;) text.erase(at, 1);

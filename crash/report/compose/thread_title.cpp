@@ -1,28 +1,11 @@
 #include "crash/report/compose/thread_title.h"
+#include "crash/report/text/short_text.h"
 
 namespace ostrel {
 namespace {
 
-std::u16string Hex(std::uint32_t value) {
-  static constexpr char16_t kDigits[] = u"0123456789abcdef";
-  std::u16string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value);
-  return text;
-}
-
-std::u16string Decimal(int value) {
-  const bool negative = value < 0;
-  unsigned v = negative ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-  std::u16string text;
-  do {
-    text.insert(text.begin(), static_cast<char16_t>(u'0' + v % 10));
-    v /= 10;
-  } while (v);
-  return negative ? u"-" + text : text;
-}
+using text::Hex;
+std::u16string Decimal(int value) { return text::SignedDecimal(value); }
 
 }  // namespace
 

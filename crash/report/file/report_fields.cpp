@@ -1,16 +1,12 @@
 #include "crash/report/file/report_fields.h"
+#include "crash/report/text/short_text.h"
 
 namespace ostrel {
 namespace {
 
-constexpr std::u16string_view kCrLf = u"\r\n";
+using text::Trim;
 
-std::u16string Trim(std::u16string_view text) {
-  std::size_t begin = 0, end = text.size();
-  while (begin < end && text[begin] <= 32) ++begin;
-  while (end > begin && text[end - 1] <= 32) --end;
-  return std::u16string(text.substr(begin, end - begin));
-}
+constexpr std::u16string_view kCrLf = u"\r\n";
 
 std::size_t LineStart(std::u16string_view report, std::u16string_view name) {
   if (name.empty()) return std::u16string_view::npos;

@@ -1,7 +1,10 @@
 #include "crash/report/lists/hardware_list.h"
+#include "crash/report/text/short_text.h"
 
 namespace ostrel {
 namespace {
+
+using text::Trim;
 
 char16_t Fold(char16_t c) {
   if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
@@ -17,13 +20,6 @@ int Compare(const std::u16string& a, const std::u16string& b) {
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-}
-
-std::u16string Trim(const std::u16string& text) {
-  std::size_t begin = 0, end = text.size();
-  while (begin < end && text[begin] <= 32) ++begin;
-  while (end > begin && text[end - 1] <= 32) --end;
-  return text.substr(begin, end - begin);
 }
 
 }  // namespace

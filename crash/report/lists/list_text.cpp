@@ -1,29 +1,13 @@
 #include "crash/report/lists/list_text.h"
+#include "crash/report/text/short_text.h"
 
 #include <algorithm>
 
 namespace ostrel {
 namespace {
 
-std::u16string Hex(std::uint32_t value, std::size_t digits = 0) {
-  static constexpr char16_t kDigits[] = u"0123456789abcdef";
-  std::u16string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value);
-  if (text.size() < digits) text.insert(0, digits - text.size(), u'0');
-  return text;
-}
-
-std::u16string Decimal(std::uint32_t value) {
-  std::u16string text;
-  do {
-    text.insert(text.begin(), static_cast<char16_t>(u'0' + value % 10));
-    value /= 10;
-  } while (value);
-  return text;
-}
+using text::Decimal;
+using text::Hex;
 
 void Column(std::u16string& line, const std::u16string& text, std::size_t width) {
   line += text;

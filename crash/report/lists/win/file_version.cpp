@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "crash/report/lists/win/system_lists.h"
+#include "crash/report/text/short_text.h"
 
 namespace ostrel {
 
@@ -37,11 +38,7 @@ std::u16string FormatFileVersion(const std::u16string& file) {
   if (!VerQueryValueW(data.data(), key, reinterpret_cast<void**>(&value), &length) || !value) {
     return {};
   }
-  std::u16string text(value, value + lstrlenW(value));
-  std::size_t begin = 0, end = text.size();
-  while (begin < end && text[begin] <= 32) ++begin;
-  while (end > begin && text[end - 1] <= 32) --end;
-  return text.substr(begin, end - begin);
+  return text::Trim(std::u16string(value, value + lstrlenW(value)));
 }
 
 }  // namespace ostrel
