@@ -1,8 +1,6 @@
 // The exception address check at the start of handling: the address is
 // corrected by decoding the function that contains it, where the module's
 // symbol information names that function.
-#include <mutex>
-
 #include "crash/core/handling/runtime.h"
 #include "crash/report/disasm/exception_address.h"
 #include "crash/report/disasm/process_memory.h"
@@ -14,9 +12,6 @@ namespace ostrel::rt {
 std::uintptr_t CheckExceptionAddress(std::uintptr_t address, bool abort) {
   if (address == 0 || abort) return address;
   try {
-    // The symbol cache serves one caller at a time.
-    static std::mutex lock;
-    std::lock_guard guard(lock);
     const auto symbols = SymbolsForModule(address);
     if (!symbols || !symbols->valid) return address;
     const TMfPublic function = PublicAt(*symbols, static_cast<std::uint32_t>(address));
