@@ -1,6 +1,8 @@
 // Runs every crash-zoo program and checks what it states about itself: its
 // exit code, lines it must print (in order), lines it must not print, lines
-// it prints a given number of times, a file it leaves, and a time limit.
+// it prints a given number of times, a file it leaves, a time limit, and the
+// bug report it saves (read by report_check.cpp; a second run of the same
+// crash must count 2 in the one report).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,6 +11,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "report_check.h"
 
 namespace {
 
@@ -25,7 +29,21 @@ struct Expectations {
   std::vector<std::string> inOrder, absent;
   std::vector<std::pair<int, std::string>> counted;
   std::vector<std::pair<std::string, std::string>> files;
+  bool report = false;  // saves "bugreport.txt": checked, then run again
+  zoo::ReportExpectations reportExpected;
 };
+
+// The first line of the source that holds the text.
+int SourceLine(const std::string& source, const std::string& text) {
+  std::ifstream in(source);
+  std::string line;
+  for (int n = 1; std::getline(in, line); ++n) {
+    if (line.find(text) != std::string::npos && line.rfind("// expect", 0) != 0 &&
+        line.rfind("// emulated", 0) != 0)
+      return n;
+  }
+  return -1;
+}
 
 std::vector<Expectations> ReadAll() {
   std::vector<Expectations> all;
@@ -63,6 +81,22 @@ std::vector<Expectations> ReadAll() {
         e.inOrder.push_back(value);
       } else if (kind == "not") {
         e.absent.push_back(value);
+      } else if (kind.rfind("report", 0) == 0) {
+        e.report = true;
+        zoo::ReportExpectations& r = e.reportExpected;
+        if (kind == "report class") {
+          r.exceptionClass = value;
+        } else if (kind == "report function") {
+          r.function = value;
+        } else if (kind == "report line") {
+          r.line = SourceLine(g_sources + "\\" + found.cFileName, value);
+        } else if (kind == "report thread") {
+          r.threads.push_back(value);
+        } else if (kind == "report fault" && value == "processor") {
+          r.processorFault = true;
+        } else {
+          e.unknown.push_back(rest);
+        }
       } else if (kind != "count" && kind != "file") {
         e.unknown.push_back(rest);
       }
@@ -154,12 +188,21 @@ int Count(const std::string& text, const std::string& what) {
   return n;
 }
 
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
 class CrashZoo : public ::testing::TestWithParam<Expectations> {};
 
 TEST_P(CrashZoo, EndsAsItStates) {
   const Expectations& e = GetParam();
   ASSERT_TRUE(e.statesExit) << e.name << " states no \"// expect exit:\" line";
   for (const std::string& line : e.unknown) ADD_FAILURE() << "unreadable expect line: " << line;
+  const std::string reportPath = std::string(g_bin.begin(), g_bin.end()) + "\\bugreport.txt";
+  if (e.report) DeleteFileA(reportPath.c_str());
   const Outcome run = RunProgram(e.name, e.withinSeconds);
   SCOPED_TRACE("output of " + e.name + ":\n" + run.output);
   EXPECT_FALSE(run.timedOut) << "did not end within " << e.withinSeconds << " s";
@@ -188,6 +231,19 @@ TEST_P(CrashZoo, EndsAsItStates) {
       if (content.find(text) == std::string::npos) Sleep(50);
     }
     EXPECT_NE(content.find(text), std::string::npos) << file << " holds: " << content;
+  }
+  if (e.report) {
+    const std::string first = ReadFile(reportPath);
+    SCOPED_TRACE("bugreport.txt:\n" + first);
+    EXPECT_EQ(zoo::ReportsInFile(first), 1);
+    for (const std::string& fault : zoo::CheckReport(first, e.reportExpected))
+      ADD_FAILURE() << fault;
+    // The same crash again: still one report, now counted twice.
+    const Outcome again = RunProgram(e.name, e.withinSeconds);
+    EXPECT_EQ(again.exitCode, static_cast<DWORD>(e.exitCode));
+    const std::string second = ReadFile(reportPath);
+    EXPECT_EQ(zoo::ReportsInFile(second), 1) << second;
+    EXPECT_EQ(zoo::RepeatCount(second), 2) << second;
   }
 }
 

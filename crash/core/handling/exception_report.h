@@ -177,6 +177,7 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   std::u16string className_, text_;
   SYSTEMTIME time_{};
   std::vector<rt::InnerException> inner_;
+  std::uint64_t number_ = 0;  // "exception number"
   bool shownInGui_ = false;
 
   friend void rt::HandleRecord(const rt::ExceptionMessageRecord& record);

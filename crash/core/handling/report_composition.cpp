@@ -1,11 +1,12 @@
 // The bug report of one exception: the header fields gathered from the
 // system, each under its own guard, and the sections. The call stacks of
-// the threads are not walked yet: their sections keep the placeholder.
+// the threads are walked when the report must be complete.
 #include <lmcons.h>
 
 #include <atomic>
 
 #include "crash/core/handling/exception_report.h"
+#include "crash/core/handling/stack_walking.h"
 #include "crash/report/compose/field_formats.h"
 #include "crash/report/compose/report_fields_list.h"
 #include "crash/report/compose/report_text.h"
@@ -16,6 +17,7 @@
 #include "crash/report/symbols/lookup.h"
 #include "crash/report/symbols/win/symbols.h"
 #include "crash/report/text/short_text.h"
+#include "imaging/compression.h"
 
 namespace ostrel {
 namespace {
@@ -298,7 +300,9 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
   });
   header.SetField(u"Ostrel version", u"4.0.17");
   header.SetField(u"callstack crc", u"will be calculated soon");
-  header.SetField(u"exception number", Decimal(++exceptionNumber));
+  // Numbered once: the report is composed again when it must be complete.
+  if (number_ == 0) number_ = ++exceptionNumber;
+  header.SetField(u"exception number", Decimal(number_));
   std::u16string cls, msg;
   ExceptionClassName(cls);
   ExceptionText(msg);
@@ -312,43 +316,157 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
   // crc", whatever was dropped above.
   header.SetInsertIndex(header.IndexOfField(u"callstack crc"));
 
-  // The exception's thread, then the lists, the registers, the stack and
-  // the code around the fault.
   // The threads: the exception's (or, for a freeze, the main thread), its
   // inner exceptions, the main thread, then every other thread of the
-  // registry. Their contexts are not read yet (the walk is not built), so
-  // suspended threads are not marked.
+  // registry. Their stacks are walked only when the report must be complete.
   const std::vector<rt::ThreadCreator> threads = rt::ThreadCreators();
-  auto section = [&](DWORD id, int innerLevel, bool exceptionThread, const std::u16string& prefix) {
+  const DWORD mainId = runtime.MainThreadId();
+  const DWORD first = kind_ == ReportKind::Frozen ? mainId : threadId_;
+  rt::ThreadWalkOptions walkOptions;
+  walkOptions.hideUglyItems = GetBool("HideUglyItems");
+  walkOptions.showRelativeAddresses = GetBool("ShowRelAddrs");
+  walkOptions.showRelativeLines = GetBool("ShowRelLines");
+  auto titleInput = [&](DWORD id) {
     ThreadTitleInput t;
     t.threadId = id;
-    t.innerLevel = innerLevel;
-    t.showsTheException = exceptionThread;
     for (const rt::ThreadCreator& c : threads) {
       if (c.threadId == id) {
         t.name = c.name;
         t.className = c.className;
       }
     }
-    if (HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, id)) {
-      const int priority = GetThreadPriority(thread);
-      t.priority = priority == THREAD_PRIORITY_ERROR_RETURN ? 0 : priority;
-      CloseHandle(thread);
-    }
-    const std::u16string title = ThreadSectionTitle(t);
-    if (!title.empty()) sections.SetField(title, prefix + u">> stack will be calculated soon");
+    return t;
   };
-  const DWORD mainId = runtime.MainThreadId();
-  const DWORD first = kind_ == ReportKind::Frozen ? mainId : threadId_;
-  section(first, 0, true, u"");
+  struct Entry {
+    std::u16string title, prefix, creatorTitle;
+    int innerLevel = 0;
+  };
+  std::vector<Entry> entries;
+  std::vector<rt::ThreadWalk> walks;
+  auto section = [&](DWORD id, int innerLevel, bool exceptionThread, const std::u16string& prefix,
+                     const rt::InnerException* inner) {
+    try {
+      ThreadTitleInput t = titleInput(id);
+      t.innerLevel = innerLevel;
+      t.showsTheException = exceptionThread;
+      if (HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, id)) {
+        const int priority = GetThreadPriority(thread);
+        t.priority = priority == THREAD_PRIORITY_ERROR_RETURN ? 0 : priority;
+        CloseHandle(thread);
+      }
+      rt::ThreadWalk w;
+      w.threadId = id;
+      w.exceptionThread = exceptionThread;
+      if (exceptionThread) {
+        w.address = inner ? inner->address : address_;
+        w.external = inner ? inner->external : description_.external;
+        const CONTEXT* context = inner ? &inner->context : hasContext_ ? &context_ : nullptr;
+        if (context && context->Esp != 0) {
+          w.stackPointer = context->Esp;
+          w.framePointer = context->Ebp;
+          w.readable = true;
+        } else if (stackPointer_ != 0) {
+          w.stackPointer = stackPointer_;
+          w.framePointer = framePointer_;
+          w.readable = true;
+        }
+        w.prepared = &preparedStack_;
+      }
+      bool suspended = false;
+      if (!w.readable) w.readable = rt::ReadThreadState(w, suspended);
+      t.suspended = suspended;
+      std::u16string creatorTitle;
+      for (const rt::ThreadCreator& c : threads) {
+        if (c.threadId == id && c.creatorAddress != 0) {
+          w.creator = c.creatorAddress;
+          ThreadTitleInput creator = titleInput(c.creatorThreadId);
+          // The creator is named even when it is one of the reporter's own.
+          creator.showsTheException = true;
+          if (creator.name == u"-") creator.name.clear();
+          creatorTitle = ThreadSectionTitle(creator);
+          if (!creatorTitle.empty() && creatorTitle.back() == u':') creatorTitle.pop_back();
+        }
+      }
+      const std::u16string title = ThreadSectionTitle(t);
+      if (title.empty()) return;
+      Entry e;
+      e.title = title;
+      e.prefix = prefix;
+      e.innerLevel = innerLevel;
+      e.creatorTitle = creatorTitle;
+      std::u16string contents;
+      if (w.readable) {
+        if (exceptionThread && w.address)
+          contents = rt::FormatAddress(w.address, walkOptions) + u"\r\n";
+        contents += u">> stack will be calculated soon";
+      } else {
+        contents = u">> stack not accessible";
+        if (exceptionThread && w.address)
+          contents += u", exception location: \r\n" + rt::FormatAddress(w.address, walkOptions);
+      }
+      sections.SetField(title, prefix + contents);
+      entries.push_back(std::move(e));
+      walks.push_back(std::move(w));
+    } catch (...) {
+      sections.SetField(u"thread $" + text::Hex(id) + u":", InternalErrorText(u"GetThreadStack"));
+    }
+  };
+  section(first, 0, true, u"", nullptr);
   int level = 0;
   for (const rt::InnerException& inner : inner_) {
-    section(first, ++level, true, u">> " + inner.className + u", " + inner.message + u"\r\n");
+    section(first, ++level, true, u">> " + inner.className + u", " + inner.message + u"\r\n",
+            &inner);
   }
-  if (mainId != first) section(mainId, 0, false, u"");
+  if (mainId != first) section(mainId, 0, false, u"", nullptr);
   if (GetBool("ListThreads")) {
     for (const rt::ThreadCreator& c : threads) {
-      if (c.threadId != first && c.threadId != mainId) section(c.threadId, 0, false, u"");
+      if (c.threadId != first && c.threadId != mainId) section(c.threadId, 0, false, u"", nullptr);
+    }
+  }
+  std::uint32_t exceptionFunction = 0, exceptionFunctionAddress = 0;
+  if (complete) {
+    std::vector<std::u16string> minimal;
+    rt::WalkThreads(walks, walkOptions, nullptr, &minimal);
+    std::uint32_t sums[3] = {};
+    for (std::size_t i = 0; i < walks.size(); ++i) {
+      const rt::ThreadWalk& w = walks[i];
+      const Entry& e = entries[i];
+      if (!w.readable) continue;
+      std::u16string text = w.failed ? InternalErrorText(u"GetThreadReport") : w.result.text;
+      if (!e.creatorTitle.empty() && !text.empty() && text[0] != u'>') {
+        const std::size_t last = text.rfind(u"\r\n");
+        const std::u16string line = u"\r\n>> created by " + e.creatorTitle + u" at:";
+        if (last == std::u16string::npos) {
+          text = line.substr(2) + u"\r\n" + text;
+        } else {
+          text.insert(last, line);
+        }
+      }
+      sections.SetField(e.title, e.prefix + text);
+      if (i == 0) {
+        sums[0] = w.result.checksum1;
+        sums[1] = sums[2] = w.result.checksum2;
+        exceptionFunction = w.result.exceptionFunction;
+        exceptionFunctionAddress = w.result.exceptionFunctionAddress;
+      } else if (w.result.hasLineNumbers && e.innerLevel == 0) {
+        const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(w.result.checksum2),
+                                       static_cast<std::uint8_t>(w.result.checksum2 >> 8),
+                                       static_cast<std::uint8_t>(w.result.checksum2 >> 16),
+                                       static_cast<std::uint8_t>(w.result.checksum2 >> 24)};
+        sums[2] = Crc32Update(sums[2], bytes, 4);
+      }
+      if (e.innerLevel > 0 && e.innerLevel == static_cast<int>(inner_.size())) {
+        exceptionFunction = w.result.exceptionFunction;
+        exceptionFunctionAddress = w.result.exceptionFunctionAddress;
+      }
+    }
+    for (int k = 0; k < 3; ++k) checksums_[k] = sums[k];
+    header.SetField(u"callstack crc", u"$" + text::Hex(sums[0], 8) + u", $" +
+                                          text::Hex(sums[1], 8) + u", $" + text::Hex(sums[2], 8));
+    for (const std::u16string& m : minimal) {
+      const std::size_t bar = m.find(u'|');
+      if (bar != std::u16string::npos)
+        header.SetField(m.substr(0, bar) + u".ostrel", m.substr(bar + 1));
     }
   }
   const std::u16string plugins = GetText("Plugins");
@@ -401,11 +519,20 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
   }
   if (GetBool("ShowDisAsm") && address_) {
     try {
-      const auto symbols = SymbolsForModule(address_);
-      const TMfPublic function = symbols && symbols->valid
-                                     ? PublicAt(*symbols, static_cast<std::uint32_t>(address_))
-                                     : TMfPublic{};
-      if (function.valid && function.code) {
+      // The function the walk found for the exception; before the walk (or
+      // when it found none) the public the symbols name around the address.
+      std::uint32_t start = exceptionFunction, at = exceptionFunctionAddress;
+      if (start == 0) {
+        const auto symbols = SymbolsForModule(address_);
+        const TMfPublic function = symbols && symbols->valid
+                                       ? PublicAt(*symbols, static_cast<std::uint32_t>(address_))
+                                       : TMfPublic{};
+        if (function.valid && function.code) {
+          start = function.address;
+          at = static_cast<std::uint32_t>(address_);
+        }
+      }
+      if (start != 0) {
         const TProcessMemoryReader reader;
         TListingOptions options;
         options.formatDelimiters = GetBool("FormatDisAsm");
@@ -413,9 +540,9 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
         const TDisasmSymbols callbacks = SymbolCallbacksForDisassembler();
         TFunctionInfo info;
         const std::string listing =
-            DisassembleFunction(reader, function.address, static_cast<std::uint32_t>(address_),
-                                options, &callbacks, {}, info);
-        sections.SetField(u"disassembling", std::u16string(listing.begin(), listing.end()));
+            DisassembleFunction(reader, start, at, options, &callbacks, {}, info);
+        if (!listing.empty())
+          sections.SetField(u"disassembling", std::u16string(listing.begin(), listing.end()));
       }
     } catch (...) {
       sections.SetField(u"disassembling", u">> internal error in GetCleartextDisAsm");

@@ -182,6 +182,7 @@ struct ThreadCreator {
   DWORD threadId;
   std::uintptr_t creatorAddress;
   std::u16string name, className;
+  DWORD creatorThreadId;
 };
 std::vector<ThreadCreator> ThreadCreators();
 // Cooperative pausing of the program's threads while an exception is

@@ -212,7 +212,8 @@ std::vector<ThreadCreator> ThreadCreators() {
   for (Entry* e = r.block->head; e; e = e->link) {
     all.push_back({e->threadId, e->creatorAddress,
                    e->name ? UnpackText(e->name, CodePage()) : std::u16string(),
-                   e->className ? UnpackText(e->className, CodePage()) : std::u16string()});
+                   e->className ? UnpackText(e->className, CodePage()) : std::u16string(),
+                   e->creatorThreadId});
   }
   return all;
 }

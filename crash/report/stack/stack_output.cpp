@@ -41,7 +41,9 @@ bool HasLine(const TInternalStackItem& item) { return item.line > 0 || item.seco
 std::u16string LineColumn(const TInternalStackItem& item, bool showRelativeLines) {
   if (!HasLine(item)) return {};
   const bool relative = showRelativeLines && item.secondLine > 0;
-  return (relative ? u"+" : u"") + text::SignedDecimal(item.line);
+  // A call above the function's first line (code moved there by the
+  // compiler) shows its minus sign instead of the plus.
+  return (relative && item.line >= 0 ? u"+" : u"") + text::SignedDecimal(item.line);
 }
 
 }  // namespace

@@ -112,7 +112,8 @@ std::u16string FormatLocation(std::uint32_t address, const TMapFile* symbols,
       std::int32_t startLine = 0;
       if (info.functionStart != 0) startLine = LineAt(*symbols, info.functionStart).line;
       if (startLine < 0) startLine = 0;
-      out += u"+" + text::SignedDecimal(info.line - startLine) + u" ";
+      const std::int32_t relative = info.line - startLine;
+      out += (relative >= 0 ? u"+" : u"") + text::SignedDecimal(relative) + u" ";
     }
   }
   return out + DemangleName(info.functionName).name;

@@ -1,0 +1,154 @@
+// The call stacks of the process's threads: their contexts read, their
+// stacks walked on a thread of the reporter's with room for deep walks.
+#include "crash/core/handling/stack_walking.h"
+
+#include <windows.h>
+
+#include "crash/report/disasm/process_memory.h"
+#include "crash/report/symbols/symbol_text.h"
+#include "crash/report/symbols/win/symbols.h"
+
+namespace ostrel::rt {
+namespace {
+
+class TProcessStackEnvironment final : public IStackEnvironment {
+ public:
+  TProcessStackEnvironment() : callbacks_(SymbolCallbacksForDisassembler()) {}
+  std::shared_ptr<const TMapFile> Symbols(std::uint32_t moduleBase) override {
+    auto symbols = SymbolsForModule(moduleBase);
+    return symbols && symbols->valid ? symbols : nullptr;
+  }
+  std::u16string ModuleFileName(std::uint32_t moduleBase) override {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameW(
+        reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(moduleBase)), path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return {};
+    return std::u16string(FileNamePart(std::u16string(path, path + n)));
+  }
+  bool IsProgramModule(std::uint32_t moduleBase) override {
+    return reinterpret_cast<std::uintptr_t>(GetModuleHandleW(nullptr)) == moduleBase;
+  }
+  const TDisasmSymbols* DisasmSymbols() override { return &callbacks_; }
+
+ private:
+  TDisasmSymbols callbacks_;
+};
+
+// The process-wide walker: its tables of modules and parsed functions
+// outlive every report.
+TStackWalker& Walker() {
+  static const TProcessMemoryReader reader;
+  static TProcessStackEnvironment environment;
+  static TStackWalker walker(reader, environment);
+  return walker;
+}
+
+std::uint32_t RegionTop(std::uintptr_t address) {
+  MEMORY_BASIC_INFORMATION region{};
+  if (VirtualQuery(reinterpret_cast<LPCVOID>(address), &region, sizeof region) != sizeof region)
+    return 0;
+  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(region.BaseAddress) +
+                                    region.RegionSize);
+}
+
+struct WalkJob {
+  std::vector<ThreadWalk>* walks;
+  const ThreadWalkOptions* options;
+  const std::atomic<bool>* cancel;
+  std::vector<std::u16string>* minimalDebugInfo;
+};
+
+void WalkOne(ThreadWalk& w, const WalkJob& job, const TDATryRead* snapshot) {
+  const TProcessMemoryReader reader(snapshot);
+  TWalkRequest request;
+  request.hideUglyItems = job.options->hideUglyItems;
+  request.showRelativeAddresses = job.options->showRelativeAddresses;
+  request.showRelativeLines = job.options->showRelativeLines;
+  request.minimalDebugInfo = job.minimalDebugInfo;
+  request.cancel = job.cancel;
+  request.preparedStack = w.prepared && !w.prepared->empty() ? w.prepared : nullptr;
+  request.externalException = w.external;
+  request.isException = w.exceptionThread && w.address != 0;
+  request.noTopItem = !request.isException;
+  request.framePointer = static_cast<std::uint32_t>(w.framePointer);
+  request.stackBottom = static_cast<std::uint32_t>(w.stackPointer);
+  request.stackTop = w.stackTop;
+  request.currentAddress = static_cast<std::uint32_t>(w.address);
+  if (w.creator)
+    request.creatorAddress = CallInstructionBefore(reader, static_cast<std::uint32_t>(w.creator));
+  request.output = &w.trace;
+  w.result = Walker().Walk(request, snapshot);
+}
+
+DWORD WINAPI WalkThreadMain(void* parameter) {
+  const WalkJob& job = *static_cast<const WalkJob*>(parameter);
+  std::unique_ptr<TDATryRead> snapshot = SnapshotReadableMemory();
+  for (ThreadWalk& w : *job.walks) {
+    if (job.cancel && job.cancel->load()) break;
+    if (!w.readable) continue;
+    try {
+      WalkOne(w, job, snapshot.get());
+    } catch (...) {
+      w.failed = true;
+    }
+  }
+  ReleaseSnapshot(snapshot);
+  return 0;
+}
+
+}  // namespace
+
+bool ReadThreadState(ThreadWalk& w, bool& suspended) {
+  suspended = false;
+  if (w.threadId == GetCurrentThreadId()) return false;
+  HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION,
+                             FALSE, w.threadId);
+  if (!thread) return false;
+  bool ok = false;
+  const DWORD previous = SuspendThread(thread);
+  if (previous != static_cast<DWORD>(-1)) {
+    suspended = previous > 0;
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
+    if (GetThreadContext(thread, &context)) {
+      w.stackPointer = context.Esp;
+      w.framePointer = context.Ebp;
+      if (!w.exceptionThread) w.address = 0;
+      ok = true;
+    }
+    ResumeThread(thread);
+  }
+  CloseHandle(thread);
+  if (ok) w.stackTop = RegionTop(w.stackPointer);
+  return ok && w.stackTop > w.stackPointer;
+}
+
+void WalkThreads(std::vector<ThreadWalk>& walks, const ThreadWalkOptions& options,
+                 const std::atomic<bool>* cancel, std::vector<std::u16string>* minimalDebugInfo) {
+  for (ThreadWalk& w : walks) {
+    if (w.readable && w.stackTop == 0) w.stackTop = RegionTop(w.stackPointer);
+    if (w.stackTop <= w.stackPointer) w.readable = false;
+  }
+  WalkJob job{&walks, &options, cancel, minimalDebugInfo};
+  // Deep chains recurse in the scoring: the walk gets a stack of its own.
+  HANDLE thread = CreateThread(nullptr, 8 << 20, WalkThreadMain, &job,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (!thread) {
+    WalkThreadMain(&job);
+    return;
+  }
+  SetThreadPriority(thread, THREAD_PRIORITY_ABOVE_NORMAL);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+}
+
+std::u16string FormatAddress(std::uintptr_t address, const ThreadWalkOptions& options) {
+  const auto symbols = SymbolsForModule(address);
+  std::u16string module;
+  if (symbols && symbols->valid) module = std::u16string(FileNamePart(symbols->moduleFileName));
+  return FormatLocation(static_cast<std::uint32_t>(address),
+                        symbols && symbols->valid ? symbols.get() : nullptr, module,
+                        options.showRelativeAddresses, options.showRelativeLines);
+}
+
+}  // namespace ostrel::rt

@@ -1,0 +1,47 @@
+#pragma once
+// The call stacks of the process's threads for a report (Win32 side of the
+// stack walk in crash/report/stack).
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "crash/report/stack/stack_trace.h"
+
+namespace ostrel::rt {
+
+struct ThreadWalkOptions {
+  bool hideUglyItems = false;
+  bool showRelativeAddresses = true;
+  bool showRelativeLines = true;
+};
+
+// One thread to walk, and what the walk gave.
+struct ThreadWalk {
+  DWORD threadId = 0;
+  bool exceptionThread = false;  // the walk shows the exception's location
+  bool external = false;         // a processor exception
+  std::uintptr_t address = 0;    // the exception's address; 0: none
+  std::uintptr_t stackPointer = 0, framePointer = 0;
+  std::uint32_t stackTop = 0;  // 0: the top of the region holding the stack pointer
+  std::uintptr_t creator = 0;  // return address of the call that created the thread
+  const std::string* prepared = nullptr;
+  bool readable = false;  // the context (or the exception's one) is known
+  bool failed = false;
+  TWalkResult result;
+  TStackTrace trace;
+};
+
+// Reads a thread's stack and frame pointer (suspending it for a moment);
+// false when it cannot be read. suspended: it was suspended already.
+bool ReadThreadState(ThreadWalk& walk, bool& suspended);
+
+// Walks every readable entry, one after the other, on a thread of its own.
+void WalkThreads(std::vector<ThreadWalk>& walks, const ThreadWalkOptions& options,
+                 const std::atomic<bool>* cancel, std::vector<std::u16string>* minimalDebugInfo);
+
+// The one-line form of an address.
+std::u16string FormatAddress(std::uintptr_t address, const ThreadWalkOptions& options);
+
+}  // namespace ostrel::rt
