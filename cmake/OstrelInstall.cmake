@@ -3,7 +3,7 @@
 # after every area, when all the reporter's libraries exist.
 if(TARGET ostrel)
   set(_ostrel_targets ostrel ostrel_flow ostrel_integrity ostrel_disasm ostrel_symbols ostrel_stack ostrel_report_file
-    ostrel_compose ostrel_lists
+    ostrel_compose ostrel_lists ostrel_progress
     ostrel_settings ostrel_settings_win ostrel_com ostrel_imaging_win ostrel_imaging
     ostrel_compression)
   install(TARGETS ${_ostrel_targets} EXPORT OstrelTargets ARCHIVE DESTINATION lib)

@@ -30,3 +30,7 @@ t_with=$(run "$bin/reporter_bench.exe" throw 20000 | sed -n 's/.*: \([0-9]*\) ns
 t_plain=$(run "$bin/plain_bench.exe" throw 20000 | sed -n 's/.*: \([0-9]*\) ns/\1/p')
 awk -v a="$t_with" -v b="$t_plain" 'BEGIN { printf "throw and catch: %d ns with the hooks, %d ns without: %.2f times   (goal: at most 1.2 times)\n", a, b, a / b }'
 run "$bin/reporter_bench.exe" report 30
+# From an exception to the complete report, every thread's stack walked.
+for n in 1 5 20; do run "$bin/complete_bench.exe" complete "$n"; done
+run "$bin/complete_bench.exe" complete 1 deep
+echo "(goal: the complete report with 20 threads within 1 s)"

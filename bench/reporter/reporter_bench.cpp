@@ -5,10 +5,17 @@
 //   <exe> report <count>              (with the reporter) from ReportException
 //                                     to phase 1 on the handler thread, and to
 //                                     the raising thread released
+//   <exe> complete <threads> [deep]   (complete_bench) from ReportException to
+//                                     the complete report text, with that many
+//                                     other threads waiting (one of them
+//                                     10,000 calls deep with "deep"), and the
+//                                     memory it took
 //   <exe> ping [window]               signals the start-up event and ends;
 //                                     with "window" after making a message
 //                                     window, as any GUI program does
 #include <windows.h>
+// After windows.h.
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -105,6 +112,76 @@ void Report(int count) {
   std::printf("exception to the raising thread released (show setting 4): %.3f ms\n",
               Median(toReleased));
 }
+
+std::size_t PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS_EX m{};
+  m.cb = sizeof m;
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m),
+                       sizeof m);
+  return m.PrivateUsage;
+}
+
+volatile double completeAt = 0;
+volatile std::size_t reportLength = 0;
+void OnPhaseOneComplete(ostrel::IExceptionReport* report, bool&) {
+  std::u16string text;
+  report->FinishedReportText(text);
+  completeAt = NowMs();
+  reportLength = text.size();
+}
+
+HANDLE g_release = nullptr;
+
+__attribute__((noinline)) int Deep(int n) {
+  if (n == 0) {
+    WaitForSingleObject(g_release, INFINITE);
+    return 0;
+  }
+  return Deep(n - 1) + 1;
+}
+
+DWORD WINAPI Waiter(void* recursing) {
+  return static_cast<DWORD>(recursing ? Deep(10000) : WaitForSingleObject(g_release, INFINITE));
+}
+
+void Complete(int threads, bool deep) {
+  g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::vector<HANDLE> started;
+  for (int i = 0; i < threads; ++i) {
+    const bool recursing = deep && i == 0;
+    started.push_back(CreateThread(nullptr, recursing ? 4 << 20 : 0, Waiter,
+                                   recursing ? reinterpret_cast<void*>(1) : nullptr,
+                                   STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+  }
+  Sleep(500);  // every thread in its wait
+  ostrel::RegisterExceptionHandler(OnPhaseOneComplete, ostrel::SyncMode::HandlerThread, 1);
+  std::vector<double> times;
+  std::size_t firstCost = 0, laterCost = 0;
+  for (int round = 0; round < 4; ++round) {
+    completeAt = 0;
+    const std::size_t before = PrivateBytes();
+    const double t0 = NowMs();
+    try {
+      throw std::runtime_error("reported");
+    } catch (...) {
+      ostrel::ReportException(true);
+    }
+    const std::size_t cost = PrivateBytes() - before;
+    (round == 0 ? firstCost : laterCost) = cost;
+    if (completeAt > 0) times.push_back(completeAt - t0);
+  }
+  std::printf(
+      "%d other threads%s: complete report %.0f ms the first time, %.0f ms later "
+      "(median), %zu characters; private memory +%zu KB the first time, +%zu KB later\n",
+      threads, deep ? " (one 10,000 calls deep)" : "", times.empty() ? -1.0 : times[0],
+      times.size() > 1 ? Median(std::vector<double>(times.begin() + 1, times.end())) : -1.0,
+      static_cast<std::size_t>(reportLength), firstCost / 1024, laterCost / 1024);
+  SetEvent(g_release);
+  for (HANDLE h : started) {
+    WaitForSingleObject(h, INFINITE);
+    CloseHandle(h);
+  }
+}
 #endif
 
 }  // namespace
@@ -137,6 +214,10 @@ int main(int argc, char** argv) {
     return 0;
   }
 #ifdef WITH_OSTREL
+  if (mode == "complete" && argc > 2) {
+    Complete(std::atoi(argv[2]), argc > 3 && std::string(argv[3]) == "deep");
+    return 0;
+  }
   if (mode == "report" && argc > 2) {
     Report(std::atoi(argv[2]));
     return 0;

@@ -5,6 +5,7 @@
 #include "crash/core/flow/exception_text.h"
 #include "crash/core/handling/choice_box.h"
 #include "crash/core/handling/text_output.h"
+#include "crash/report/compose/report_text.h"
 #include "crash/core/settings/win/process_settings.h"
 
 namespace ostrel {
@@ -108,35 +109,47 @@ SettingsCore::ExpansionArgs TExceptionReport::ExpansionArguments() {
 
 // Composed in the asking thread; the call stacks are not walked yet.
 void TExceptionReport::ReportText(bool mustBeComplete, std::u16string& out) {
-  std::vector<Callback> told;
-  {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    if (reportText_.empty() || (mustBeComplete && !complete_)) {
-      try {
-        ComposeReport(mustBeComplete || complete_, reportText_);
-      } catch (...) {
-        reportText_ = u">> internal error in ReportText";
-      }
-      // Becoming complete is a change the report's callbacks are told of.
-      if (mustBeComplete && !complete_) told = callbacks_;
-      complete_ = complete_ || mustBeComplete;
+  try {
+    BuildLists();
+    if (mustBeComplete && !complete_) WaitForCompletion();
+  } catch (...) {
+  }
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  if (!header_ || !sections_) {
+    out = u">> internal error in ReportText";
+    return;
+  }
+  // The text is made again only when the lists changed since.
+  const std::uint64_t now = changes_.load();
+  if (reportText_.empty() || textChanges_ != now) {
+    try {
+      reportText_ = JoinReportText(*header_, *sections_);
+    } catch (...) {
+      reportText_ = u">> internal error in ReportText";
     }
-    out = reportText_;
+    textChanges_ = now;
   }
-  for (const Callback& c : told) {
-    if (c.routine) c.routine(true, out, this);
-  }
-  for (const Callback& c : told) {
-    if (c.method) c.method(c.object, true, out, this);
-  }
+  out = reportText_;
 }
 
 void TExceptionReport::SetReportText(const std::u16string& text) {
   {
     std::lock_guard<std::recursive_mutex> guard(lock_);
+    BuildLists();
+    // Kept until the lists change.
     reportText_ = text;
+    textChanges_ = changes_.load();
   }
   Changed();
+}
+
+TExceptionReport::~TExceptionReport() {
+  cancel_ = true;
+  if (completion_) {
+    // The completion holds a reference: it has ended, or ends now.
+    if (GetThreadId(completion_) != GetCurrentThreadId()) WaitForSingleObject(completion_, 5000);
+    CloseHandle(completion_);
+  }
 }
 
 void TExceptionReport::TakeScreenShot() {
@@ -169,7 +182,6 @@ void TExceptionReport::Changed() {
   std::u16string text;
   {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    reportText_.clear();
     callbacks = callbacks_;
   }
   ReportText(false, text);
@@ -191,6 +203,7 @@ void TExceptionReport::RegisterReportCallback(ReportCallback routine, bool criti
       }
     }
     callbacks_.push_back({routine, nullptr, nullptr, critical});
+    completionElsewhereAllowed_ = true;
   }
   std::u16string text;
   ReportText(false, text);
@@ -208,6 +221,7 @@ void TExceptionReport::RegisterReportMethodCallback(ReportMethodCallback method,
       }
     }
     callbacks_.push_back({nullptr, method, object, critical});
+    completionElsewhereAllowed_ = true;
   }
   std::u16string text;
   ReportText(false, text);

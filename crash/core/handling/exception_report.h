@@ -9,6 +9,8 @@
 #include "crash/core/com/ref_counted.h"
 #include "crash/core/flow/class_filter.h"
 #include "crash/core/handling/runtime.h"
+#include "crash/core/handling/stack_walking.h"
+#include "crash/report/compose/report_fields_list.h"
 #include "crash/core/settings/exception_settings.h"
 #include "imaging/win/nv_bitmap.h"
 
@@ -126,8 +128,13 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   void SetSavedFlag(bool value) { saved_ = value; }
   // True exactly once per report.
   bool FirstAutomaticSave() { return automaticSaves_.fetch_add(1) == 0; }
-  // The report text (report_composition.cpp); the lists only when complete.
-  void ComposeReport(bool complete, std::u16string& out);
+  // The header and the sections with their placeholders, built once
+  // (report_composition.cpp); the completion fills them in
+  // (report_completion.cpp), normally on a thread of its own.
+  void BuildLists();
+  void CompleteReport();
+  // The report is built now and completed only when asked for.
+  void SetDontCompleteYet() { dontCompleteYet_ = true; }
 
  protected:
   ExpansionArgs ExpansionArguments() override;
@@ -135,9 +142,18 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
 
  private:
   TExceptionReport(ComPtr<IReporterModuleSettings> settings);
-  ~TExceptionReport() override = default;
+  ~TExceptionReport() override;
   void Changed();
   DispatchContext Dispatch();
+  void BuildHeader(TReportFields& header);
+  void BuildSections(TReportFields& sections);
+  rt::ThreadWalkOptions WalkOptions();
+  void StartCompletion();
+  void CompleteWithProgress();
+  void WaitForCompletion();
+  std::unique_ptr<class IProgressAlert> ShowPleaseWait();
+  void ReplaceSectionContents(const std::u16string& title, const std::u16string& contents);
+  std::u16string Disassembly(std::uint32_t functionStart, std::uint32_t address);
 
   RefCount refs_;
   std::uint8_t phase_ = 0;
@@ -157,7 +173,22 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   std::uintptr_t package_ = 0;
   std::string preparedStack_;
   std::u16string reportText_;
-  bool complete_ = false;
+  std::uint64_t textChanges_ = ~std::uint64_t{0};  // changes_ when reportText_ was made
+  std::atomic<bool> complete_{false};
+  // The report's lists and what their completion needs.
+  std::unique_ptr<TReportFields> header_, sections_;
+  std::atomic<std::uint64_t> changes_{0};
+  struct ThreadSection {
+    std::u16string title, prefix, creatorTitle;
+    int innerLevel = 0;
+  };
+  std::vector<ThreadSection> threadSections_;
+  std::vector<rt::ThreadWalk> walks_;
+  HANDLE completion_ = nullptr;
+  std::atomic<bool> cancel_{false};
+  bool dontCompleteYet_ = false;
+  bool completionElsewhereAllowed_ = false;
+  std::atomic<int> walkArea_{-1}, walkPosition_{0};
   NVBitmapPtr screenshot_;
   bool screenshotTried_ = false;
   std::atomic<int> updates_{0};

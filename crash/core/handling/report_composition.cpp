@@ -1,6 +1,6 @@
 // The bug report of one exception: the header fields gathered from the
-// system, each under its own guard, and the sections. The call stacks of
-// the threads are walked when the report must be complete.
+// system, each under its own guard, and the sections with their
+// placeholders (report_completion.cpp fills them in).
 #include <lmcons.h>
 
 #include <atomic>
@@ -151,10 +151,8 @@ void Guarded(TReportFields& header, const char16_t* name, F&& probe) {
 
 }  // namespace
 
-void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
-  TReportFields header, sections;
+void TExceptionReport::BuildHeader(TReportFields& header) {
   header.EnableInput();
-  sections.EnableInput();
   rt::Runtime& runtime = rt::Runtime::Get();
   const char16_t separator = DecimalSeparator();
 
@@ -315,17 +313,19 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
   // Fields added later by name (the contact page's) land before "callstack
   // crc", whatever was dropped above.
   header.SetInsertIndex(header.IndexOfField(u"callstack crc"));
+}
 
+// The sections with their placeholders; the completion fills them in.
+void TExceptionReport::BuildSections(TReportFields& sections) {
+  sections.EnableInput();
+  rt::Runtime& runtime = rt::Runtime::Get();
   // The threads: the exception's (or, for a freeze, the main thread), its
   // inner exceptions, the main thread, then every other thread of the
-  // registry. Their stacks are walked only when the report must be complete.
+  // registry.
   const std::vector<rt::ThreadCreator> threads = rt::ThreadCreators();
   const DWORD mainId = runtime.MainThreadId();
   const DWORD first = kind_ == ReportKind::Frozen ? mainId : threadId_;
-  rt::ThreadWalkOptions walkOptions;
-  walkOptions.hideUglyItems = GetBool("HideUglyItems");
-  walkOptions.showRelativeAddresses = GetBool("ShowRelAddrs");
-  walkOptions.showRelativeLines = GetBool("ShowRelLines");
+  const rt::ThreadWalkOptions walkOptions = WalkOptions();
   auto titleInput = [&](DWORD id) {
     ThreadTitleInput t;
     t.threadId = id;
@@ -337,12 +337,6 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
     }
     return t;
   };
-  struct Entry {
-    std::u16string title, prefix, creatorTitle;
-    int innerLevel = 0;
-  };
-  std::vector<Entry> entries;
-  std::vector<rt::ThreadWalk> walks;
   auto section = [&](DWORD id, int innerLevel, bool exceptionThread, const std::u16string& prefix,
                      const rt::InnerException* inner) {
     try {
@@ -375,7 +369,7 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
       bool suspended = false;
       if (!w.readable) w.readable = rt::ReadThreadState(w, suspended);
       t.suspended = suspended;
-      std::u16string creatorTitle;
+      ThreadSection entry;
       for (const rt::ThreadCreator& c : threads) {
         if (c.threadId == id && c.creatorAddress != 0) {
           w.creator = c.creatorAddress;
@@ -383,17 +377,15 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
           // The creator is named even when it is one of the reporter's own.
           creator.showsTheException = true;
           if (creator.name == u"-") creator.name.clear();
-          creatorTitle = ThreadSectionTitle(creator);
-          if (!creatorTitle.empty() && creatorTitle.back() == u':') creatorTitle.pop_back();
+          entry.creatorTitle = ThreadSectionTitle(creator);
+          if (!entry.creatorTitle.empty() && entry.creatorTitle.back() == u':')
+            entry.creatorTitle.pop_back();
         }
       }
-      const std::u16string title = ThreadSectionTitle(t);
-      if (title.empty()) return;
-      Entry e;
-      e.title = title;
-      e.prefix = prefix;
-      e.innerLevel = innerLevel;
-      e.creatorTitle = creatorTitle;
+      entry.title = ThreadSectionTitle(t);
+      if (entry.title.empty()) return;
+      entry.prefix = prefix;
+      entry.innerLevel = innerLevel;
       std::u16string contents;
       if (w.readable) {
         if (exceptionThread && w.address)
@@ -404,9 +396,9 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
         if (exceptionThread && w.address)
           contents += u", exception location: \r\n" + rt::FormatAddress(w.address, walkOptions);
       }
-      sections.SetField(title, prefix + contents);
-      entries.push_back(std::move(e));
-      walks.push_back(std::move(w));
+      sections.SetField(entry.title, prefix + contents);
+      threadSections_.push_back(std::move(entry));
+      walks_.push_back(std::move(w));
     } catch (...) {
       sections.SetField(u"thread $" + text::Hex(id) + u":", InternalErrorText(u"GetThreadStack"));
     }
@@ -423,132 +415,30 @@ void TExceptionReport::ComposeReport(bool complete, std::u16string& out) {
       if (c.threadId != first && c.threadId != mainId) section(c.threadId, 0, false, u"", nullptr);
     }
   }
-  std::uint32_t exceptionFunction = 0, exceptionFunctionAddress = 0;
-  if (complete) {
-    std::vector<std::u16string> minimal;
-    rt::WalkThreads(walks, walkOptions, nullptr, &minimal);
-    std::uint32_t sums[3] = {};
-    for (std::size_t i = 0; i < walks.size(); ++i) {
-      const rt::ThreadWalk& w = walks[i];
-      const Entry& e = entries[i];
-      if (!w.readable) continue;
-      std::u16string text = w.failed ? InternalErrorText(u"GetThreadReport") : w.result.text;
-      if (!e.creatorTitle.empty() && !text.empty() && text[0] != u'>') {
-        const std::size_t last = text.rfind(u"\r\n");
-        const std::u16string line = u"\r\n>> created by " + e.creatorTitle + u" at:";
-        if (last == std::u16string::npos) {
-          text = line.substr(2) + u"\r\n" + text;
-        } else {
-          text.insert(last, line);
-        }
-      }
-      sections.SetField(e.title, e.prefix + text);
-      if (i == 0) {
-        sums[0] = w.result.checksum1;
-        sums[1] = sums[2] = w.result.checksum2;
-        exceptionFunction = w.result.exceptionFunction;
-        exceptionFunctionAddress = w.result.exceptionFunctionAddress;
-      } else if (w.result.hasLineNumbers && e.innerLevel == 0) {
-        const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(w.result.checksum2),
-                                       static_cast<std::uint8_t>(w.result.checksum2 >> 8),
-                                       static_cast<std::uint8_t>(w.result.checksum2 >> 16),
-                                       static_cast<std::uint8_t>(w.result.checksum2 >> 24)};
-        sums[2] = Crc32Update(sums[2], bytes, 4);
-      }
-      if (e.innerLevel > 0 && e.innerLevel == static_cast<int>(inner_.size())) {
-        exceptionFunction = w.result.exceptionFunction;
-        exceptionFunctionAddress = w.result.exceptionFunctionAddress;
-      }
-    }
-    for (int k = 0; k < 3; ++k) checksums_[k] = sums[k];
-    header.SetField(u"callstack crc", u"$" + text::Hex(sums[0], 8) + u", $" +
-                                          text::Hex(sums[1], 8) + u", $" + text::Hex(sums[2], 8));
-    for (const std::u16string& m : minimal) {
-      const std::size_t bar = m.find(u'|');
-      if (bar != std::u16string::npos)
-        header.SetField(m.substr(0, bar) + u".ostrel", m.substr(bar + 1));
-    }
-  }
   const std::u16string plugins = GetText("Plugins");
   for (std::size_t start = 0; start <= plugins.size();) {
     std::size_t bar = plugins.find(u'|', start);
     if (bar == std::u16string::npos) bar = plugins.size();
     const std::u16string name = plugins.substr(start, bar - start);
-    try {
-      // Until the report must be complete the lists keep their placeholder.
-      auto list = [&](const char16_t* plugin, std::u16string (*make)()) {
-        if (SameFieldName(name, plugin)) {
-          sections.SetField(plugin, complete ? make() : u">> will be calculated soon");
-        }
-      };
-      list(u"modules", ListModules);
-      list(u"processes", ListProcesses);
-      list(u"hardware", ListHardware);
-    } catch (...) {
-      sections.SetField(name, u">> internal error in plugin");
+    for (const char16_t* plugin : {u"modules", u"processes", u"hardware"}) {
+      if (SameFieldName(name, plugin)) sections.SetField(plugin, u">> will be calculated soon");
     }
     start = bar + 1;
   }
   if (hasContext_) {
-    CpuRegisters r;
-    r.eax = context_.Eax;
-    r.ebx = context_.Ebx;
-    r.ecx = context_.Ecx;
-    r.edx = context_.Edx;
-    r.esi = context_.Esi;
-    r.edi = context_.Edi;
-    r.eip = context_.Eip;
-    r.esp = context_.Esp;
-    r.ebp = context_.Ebp;
-    if (GetBool("CpuRegs")) sections.SetField(u"cpu registers", CpuRegistersText(r));
-    if (GetBool("StackDump")) {
-      try {
-        MEMORY_BASIC_INFORMATION region{};
-        std::uint32_t end = 0;
-        if (VirtualQuery(reinterpret_cast<void*>(static_cast<std::uintptr_t>(context_.Esp)),
-                         &region, sizeof region) == sizeof region) {
-          end = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(region.BaseAddress) +
-                                           region.RegionSize);
-        }
-        const TProcessMemoryReader reader;
-        sections.SetField(u"stack dump", StackDumpText(reader, context_.Esp, end));
-      } catch (...) {
-        sections.SetField(u"stack dump", u">> internal error in GetStackDump");
-      }
-    }
+    if (GetBool("CpuRegs")) sections.SetField(u"cpu registers", u">> will be calculated soon");
+    if (GetBool("StackDump")) sections.SetField(u"stack dump", u">> will be calculated soon");
   }
-  if (GetBool("ShowDisAsm") && address_) {
-    try {
-      // The function the walk found for the exception; before the walk (or
-      // when it found none) the public the symbols name around the address.
-      std::uint32_t start = exceptionFunction, at = exceptionFunctionAddress;
-      if (start == 0) {
-        const auto symbols = SymbolsForModule(address_);
-        const TMfPublic function = symbols && symbols->valid
-                                       ? PublicAt(*symbols, static_cast<std::uint32_t>(address_))
-                                       : TMfPublic{};
-        if (function.valid && function.code) {
-          start = function.address;
-          at = static_cast<std::uint32_t>(address_);
-        }
-      }
-      if (start != 0) {
-        const TProcessMemoryReader reader;
-        TListingOptions options;
-        options.formatDelimiters = GetBool("FormatDisAsm");
-        options.lineLimit = GetInt("LimitDisAsm");
-        const TDisasmSymbols callbacks = SymbolCallbacksForDisassembler();
-        TFunctionInfo info;
-        const std::string listing =
-            DisassembleFunction(reader, start, at, options, &callbacks, {}, info);
-        if (!listing.empty())
-          sections.SetField(u"disassembling", std::u16string(listing.begin(), listing.end()));
-      }
-    } catch (...) {
-      sections.SetField(u"disassembling", u">> internal error in GetCleartextDisAsm");
-    }
-  }
-  out = JoinReportText(header, sections);
+  if (GetBool("ShowDisAsm") && address_)
+    sections.SetField(u"disassembling", u">> will be calculated soon");
+}
+
+rt::ThreadWalkOptions TExceptionReport::WalkOptions() {
+  rt::ThreadWalkOptions options;
+  options.hideUglyItems = GetBool("HideUglyItems");
+  options.showRelativeAddresses = GetBool("ShowRelAddrs");
+  options.showRelativeLines = GetBool("ShowRelLines");
+  return options;
 }
 
 }  // namespace ostrel

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "crash/core/handling/runtime.h"
 #include "crash/report/disasm/process_memory.h"
 #include "crash/report/symbols/symbol_text.h"
 #include "crash/report/symbols/win/symbols.h"
@@ -77,14 +78,19 @@ void WalkOne(ThreadWalk& w, const WalkJob& job, const TDATryRead* snapshot) {
   if (w.creator)
     request.creatorAddress = CallInstructionBefore(reader, static_cast<std::uint32_t>(w.creator));
   request.output = &w.trace;
+  if (std::atomic<int>* position = job.options->position) {
+    request.progress = [position](int at) { position->store(at); };
+  }
   w.result = Walker().Walk(request, snapshot);
 }
 
 DWORD WINAPI WalkThreadMain(void* parameter) {
   const WalkJob& job = *static_cast<const WalkJob*>(parameter);
   std::unique_ptr<TDATryRead> snapshot = SnapshotReadableMemory();
-  for (ThreadWalk& w : *job.walks) {
+  for (std::size_t i = 0; i < job.walks->size(); ++i) {
+    ThreadWalk& w = (*job.walks)[i];
     if (job.cancel && job.cancel->load()) break;
+    if (job.options->area) job.options->area->store(static_cast<int>(i));
     if (!w.readable) continue;
     try {
       WalkOne(w, job, snapshot.get());
@@ -130,6 +136,11 @@ void WalkThreads(std::vector<ThreadWalk>& walks, const ThreadWalkOptions& option
     if (w.stackTop <= w.stackPointer) w.readable = false;
   }
   WalkJob job{&walks, &options, cancel, minimalDebugInfo};
+  // A new thread cannot start while this one holds the loader lock.
+  if (LoaderLockHeldHere()) {
+    WalkThreadMain(&job);
+    return;
+  }
   // Deep chains recurse in the scoring: the walk gets a stack of its own.
   HANDLE thread = CreateThread(nullptr, 8 << 20, WalkThreadMain, &job,
                                STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);

@@ -15,6 +15,9 @@ struct ThreadWalkOptions {
   bool hideUglyItems = false;
   bool showRelativeAddresses = true;
   bool showRelativeLines = true;
+  // Where the walks are: the entry's index and its position (0 … 1000).
+  std::atomic<int>* area = nullptr;
+  std::atomic<int>* position = nullptr;
 };
 
 // One thread to walk, and what the walk gave.

@@ -171,7 +171,12 @@ int TStackTables::MakeFunction(std::uint32_t entry, const std::u16string* name, 
     return it->second;
   }
   int first = -1;
+  // The function and the ones it calls directly: enough to recognise a
+  // return address inside a callee of a function on the chain. Their own
+  // callees are made when the walk reaches them, not before: the closure
+  // over a whole program costs seconds.
   std::vector<std::pair<std::uint32_t, const std::u16string*>> work{{entry, name}};
+  bool callees = true;
   while (!work.empty()) {
     const auto [at, given] = work.back();
     work.pop_back();
@@ -190,6 +195,8 @@ int TStackTables::MakeFunction(std::uint32_t entry, const std::u16string* name, 
     const int index = static_cast<int>(functions_.size() - 1);
     functionAt_[at] = index;
     if (first < 0) first = index;
+    if (!callees) continue;
+    callees = false;
     for (const TFarCall& call : functions_.back().info.farCalls) {
       if (call.isCall && call.target != 0 && !functionAt_.count(call.target))
         work.emplace_back(call.target, nullptr);

@@ -56,8 +56,9 @@ class TStackTables {
   TStackFunction& Function(int index) { return functions_[static_cast<std::size_t>(index)]; }
   std::size_t FunctionCount() const { return functions_.size(); }
 
-  // The record of the function at entry, parsed once; its direct callees
-  // are made too. Approving an existing record approves its callees.
+  // The record of the function at entry, parsed once; the functions it
+  // calls directly are made too. Approving an existing record approves the
+  // recorded functions it calls.
   int MakeFunction(std::uint32_t entry, const std::u16string* name, bool approved);
   // A zero-length stand-in for code that cannot be read.
   int MakePlaceholder(std::uint32_t address);

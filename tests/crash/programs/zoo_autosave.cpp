@@ -42,7 +42,12 @@ int Reports(const std::string& file) {
   return n;
 }
 
-void Raise(const char* what) {
+// A function of its own per report: reports of one function and line
+// would count as repeats of one report.
+template <int N>
+__attribute__((noinline)) void Raise(const char* what) {
+  volatile int own = N;  // keeps the copies apart: the linker folds equal code
+  (void)own;
   try {
     throw std::runtime_error(what);
   } catch (...) {
@@ -57,18 +62,18 @@ int main() {
   const std::wstring saving = file + L".saving";
   DeleteFileW(file.c_str());
   RemoveDirectoryW(saving.c_str());
-  Raise("first");
-  Raise("second");
+  Raise<1>("first");
+  Raise<2>("second");
   const std::string two = Read(file);
   zoo::Say("reports after two %d", Reports(two));
   zoo::Say("first report begins with date/time %d", two.rfind("date/time", 0) == 0 ? 1 : 0);
   // A folder where the new copy would go: the save fails before the file.
   CreateDirectoryW(saving.c_str(), nullptr);
-  Raise("third");
+  Raise<3>("third");
   const std::string after = Read(file);
   zoo::Say("after a failed save still %d sound %d", Reports(after), after == two ? 1 : 0);
   RemoveDirectoryW(saving.c_str());
-  Raise("fourth");
+  Raise<4>("fourth");
   zoo::Say("reports after the folder went %d", Reports(Read(file)));
   DeleteFileW(file.c_str());
 }

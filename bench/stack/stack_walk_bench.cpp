@@ -1,0 +1,70 @@
+// One scenario of the stack walk, for callgrind: the images are loaded
+// first, then only the walks are counted (cold: the first walk parses the
+// functions; warm: the tables are kept).
+//   stack_walk_bench chain|deep|stale
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#else
+#define CALLGRIND_START_INSTRUMENTATION
+#define CALLGRIND_STOP_INSTRUMENTATION
+#define CALLGRIND_TOGGLE_COLLECT
+#endif
+
+#include "loaded_images.h"
+
+using namespace ostrel;
+
+int main(int argc, char** argv) {
+  const std::string scenario = argc > 1 ? argv[1] : "chain";
+  test::TLoadedImages images;
+  std::string error;
+  const std::string dir = PELMORA_WALK_FIXTURES;
+  if (!images.Load(dir + "/walk_nofp.exe", 0, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  constexpr std::uint32_t kTop = 0x00300000;
+  images.AddStack(kTop, 0x40000);
+  const std::uint32_t base = 0x400000;
+  auto fn = [&](const char16_t* name) { return images.Public(base, name); };
+  const std::uint32_t main = fn(u"main"), outer = fn(u"Outer"), middle = fn(u"Middle"),
+                      inner = fn(u"Inner"), recurse = fn(u"Recurse"), unrelated = fn(u"Unrelated");
+  test::TStackBuilder s(images, kTop);
+  s.Push(images.ReturnAfterCall(main, scenario == "deep" ? recurse : outer));
+  if (scenario == "deep") {
+    const std::uint32_t again = images.ReturnAfterCall(recurse, recurse);
+    for (int i = 0; i < 10000; ++i) s.Push(again);
+    s.Push(images.ReturnAfterCall(recurse, inner));
+  } else {
+    // Locals and stale return addresses between the frames, as real stacks have.
+    const int filler = scenario == "stale" ? 200 : 8;
+    for (int i = 0; i < filler; ++i)
+      s.Push(i % 3 ? 0x1000u * i : images.ReturnAfterCall(unrelated, middle));
+    s.Push(images.ReturnAfterCall(outer, middle));
+    for (int i = 0; i < filler; ++i) s.Push(i);
+    s.Push(images.ReturnAfterCall(middle, inner));
+  }
+  TWalkRequest request;
+  request.isException = request.externalException = true;
+  request.currentAddress = images.FirstStore(inner);
+  request.stackTop = kTop;
+  request.stackBottom = s.Sp();
+  const std::uint32_t slots = (kTop - s.Sp()) / 4;
+  TStackWalker walker(images.Memory(), images);
+  for (const char* round : {"cold", "warm"}) {
+    const auto t0 = std::chrono::steady_clock::now();
+    CALLGRIND_START_INSTRUMENTATION;
+    const TWalkResult r = walker.Walk(request, nullptr);
+    CALLGRIND_STOP_INSTRUMENTATION;
+    const double us =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
+    std::size_t lines = r.text.empty() ? 0 : 1;
+    for (char16_t c : r.text) lines += c == u'\n';
+    std::printf("%s %s: %u slots, %zu lines, %.0f us\n", scenario.c_str(), round, slots, lines, us);
+  }
+  return 0;
+}

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# The stack walk in executed instructions per stack slot (callgrind, native,
+# on the test images of real compiled code), cold and warm, beside the goal.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build/bench-stack"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_BENCH=ON \
+  -DPELMORA_ONLY='imaging|crash/report/(disasm|symbols|stack|compression)|tools|tests/unit/stack|bench/stack' >/dev/null
+cmake --build "$build" --target stack_walk_bench -j "${PELMORA_JOBS:-2}" >/dev/null
+bench="$build/bin/stack_walk_bench"
+for scenario in chain stale deep; do
+  "$bench" "$scenario"
+  out="$build/callgrind.$scenario"
+  valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$out" "$bench" "$scenario" \
+    >/dev/null 2>&1
+  total=$(callgrind_annotate "$out" 2>/dev/null | sed -n 's/^ *\([0-9,]*\) .*PROGRAM TOTALS.*/\1/p' | tr -d ,)
+  slots=$("$bench" "$scenario" | sed -n 's/.*: \([0-9]*\) slots.*/\1/p' | head -1)
+  awk -v t="$total" -v s="$slots" -v n="$scenario" 'BEGIN {
+    printf "%-6s cold and warm walk together: %d instructions, %d slots: %.0f instructions per slot per walk\n", n, t, s, t / s / 2 }'
+done
