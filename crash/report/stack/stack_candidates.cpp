@@ -46,21 +46,23 @@ bool AddCandidate(TWalkState& walk, TCandidate c) {
   }
   bool plausible = false;
   int module = -1;
+  // The snapshot and the raw bytes rule out most values before the system
+  // is asked about the memory.
+  const TDATryRead* snapshot = tables.Snapshot();
+  std::uint8_t before[8] = {};
+  const bool callShape =
+      v > 7 && (!snapshot || ClassifyRange(*snapshot, tested, 1) != kNotReadable) &&
+      (forced || (GuardedRead(tables.Reader(), c.value - 8, before, 8, snapshot) &&
+                  CallPatternBefore(before)));
   TRegionInfo region;
-  if (v > 7 && tables.Reader().Query(tested, region) && region.committed &&
+  if (callShape && tables.Reader().Query(tested, region) && region.committed &&
       region.allocationBase != 0 && region.cls != kNotReadable) {
-    std::uint8_t before[8] = {};
-    const bool callShape =
-        forced || (GuardedRead(tables.Reader(), c.value - 8, before, 8, tables.Snapshot()) &&
-                   CallPatternBefore(before));
-    if (callShape) {
-      module = tables.ModuleAt(tested);
-      if (module < 0) {
-        plausible = true;
-      } else {
-        const TStackModule& m = tables.Module(module);
-        plausible = (v > m.codeBegin && v <= m.codeEnd) || (v > m.dataBegin && v <= m.dataEnd);
-      }
+    module = tables.ModuleAt(tested);
+    if (module < 0) {
+      plausible = true;
+    } else {
+      const TStackModule& m = tables.Module(module);
+      plausible = (v > m.codeBegin && v <= m.codeEnd) || (v > m.dataBegin && v <= m.dataEnd);
     }
   }
   bool verified = plausible;

@@ -35,12 +35,13 @@ bool IsRaiseRoutine(const std::u16string& name) {
 }  // namespace
 
 int TStackTables::ModuleAt(std::uint32_t address) {
-  TRegionInfo region;
-  if (!reader_.Query(address, region) || region.allocationBase == 0) return -1;
+  // Known modules first: asking the system costs a call each time.
   for (std::size_t i = 0; i < modules_.size(); ++i) {
     const TStackModule& m = modules_[i];
     if (address >= m.handle && address - m.handle < m.size) return static_cast<int>(i);
   }
+  TRegionInfo region;
+  if (!reader_.Query(address, region) || region.allocationBase == 0) return -1;
   if (notModules_.count(region.allocationBase)) return -1;
   TModuleRanges ranges;
   if (!ModuleRangesAt(reader_, address, ranges)) {
@@ -95,9 +96,22 @@ void TStackTables::ReadExports(TStackModule& m) {
         (names == 0 ||
          (GuardedRead(reader_, base + dir[8], nameRvas.data(), names * 4, snapshot_) &&
           GuardedRead(reader_, base + dir[9], ordinals.data(), names * 2, snapshot_)))) {
+      // The names lie inside the directory's own range as linkers lay it
+      // out: one read for all of them (byte by byte cost a second emulated).
+      std::vector<char> blob(std::min<std::uint32_t>(dirSize, 4u << 20));
+      if (!GuardedRead(reader_, base + dirRva, blob.data(), static_cast<std::uint32_t>(blob.size()),
+                       snapshot_))
+        blob.clear();
       std::vector<std::u16string> nameOf(functions);
       for (std::uint32_t i = 0; i < names; ++i) {
         if (ordinals[i] >= functions) continue;
+        const std::uint32_t at = nameRvas[i] - dirRva;
+        if (nameRvas[i] >= dirRva && at < blob.size()) {
+          std::uint32_t end = at;
+          while (end < blob.size() && end - at < 256 && blob[end] != 0) ++end;
+          nameOf[ordinals[i]].assign(blob.begin() + at, blob.begin() + end);
+          continue;
+        }
         char text[257] = {};
         std::uint32_t n = 0;
         for (; n < 256; ++n) {
