@@ -14,9 +14,6 @@
 //                                     with "window" after making a message
 //                                     window, as any GUI program does
 #include <windows.h>
-// After windows.h.
-#include <psapi.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -113,12 +110,18 @@ void Report(int count) {
               Median(toReleased));
 }
 
+// Committed private memory, region by region: Wine leaves the process
+// memory counters at zero.
 std::size_t PrivateBytes() {
-  PROCESS_MEMORY_COUNTERS_EX m{};
-  m.cb = sizeof m;
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m),
-                       sizeof m);
-  return m.PrivateUsage;
+  std::size_t total = 0;
+  MEMORY_BASIC_INFORMATION region{};
+  for (const char* at = nullptr;
+       VirtualQuery(at, &region, sizeof region) == sizeof region && at <= at + region.RegionSize;
+       at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+    if (region.RegionSize == 0) break;
+  }
+  return total;
 }
 
 volatile double completeAt = 0;
@@ -128,6 +131,11 @@ void OnPhaseOneComplete(ostrel::IExceptionReport* report, bool&) {
   report->FinishedReportText(text);
   completeAt = NowMs();
   reportLength = text.size();
+  // PELMORA_BENCH_SHOW=1: the report, to see what was timed.
+  if (GetEnvironmentVariableA("PELMORA_BENCH_SHOW", nullptr, 0) > 0 && completeAt > 0) {
+    std::fwrite(text.data(), 2, text.size(), stderr);
+    SetEnvironmentVariableA("PELMORA_BENCH_SHOW", nullptr);
+  }
 }
 
 HANDLE g_release = nullptr;
