@@ -10,11 +10,13 @@ cmake --build "$build" --target stack_walk_bench -j "${PELMORA_JOBS:-2}" >/dev/n
 bench="$build/bin/stack_walk_bench"
 for scenario in chain stale deep; do
   "$bench" "$scenario"
-  out="$build/callgrind.$scenario"
-  valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$out" "$bench" "$scenario" \
-    >/dev/null 2>&1
-  total=$(callgrind_annotate "$out" 2>/dev/null | sed -n 's/^ *\([0-9,]*\) .*PROGRAM TOTALS.*/\1/p' | tr -d ,)
   slots=$("$bench" "$scenario" | sed -n 's/.*: \([0-9]*\) slots.*/\1/p' | head -1)
-  awk -v t="$total" -v s="$slots" -v n="$scenario" 'BEGIN {
-    printf "%-6s cold and warm walk together: %d instructions, %d slots: %.0f instructions per slot per walk\n", n, t, s, t / s / 2 }'
+  for round in cold warm; do
+    out="$build/callgrind.$scenario.$round"
+    valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$out" "$bench" "$scenario" \
+      "$round" >/dev/null 2>&1
+    total=$(callgrind_annotate "$out" 2>/dev/null | sed -n 's/^ *\([0-9,]*\) .*PROGRAM TOTALS.*/\1/p' | tr -d ,)
+    awk -v t="$total" -v s="$slots" -v n="$scenario" -v r="$round" 'BEGIN {
+      printf "%-6s %s walk: %d instructions for %d stack slots: %.0f per slot\n", n, r, t, s, t / s }'
+  done
 done

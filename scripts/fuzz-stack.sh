@@ -13,7 +13,7 @@ corpus="$build/corpus"
 mkdir -p "$corpus"
 # Seed: a function that calls itself, and a stack of its return address.
 printf '\x0f\x02\x10\x00\x55\x89\xe5\xe8\xf8\xff\xff\xff\x5d\xc3\x90\x90\x90\x90\x90\x90\x0c\x10\x40\x00\x0c\x10\x40\x00\x0c\x10\x40\x00\x0c\x10\x40\x00' >"$corpus/seed-recursion"
-"$build/bin/stack_fuzzer" -max_total_time="$seconds" -max_len=8192 -print_final_stats=1 \
+"$build/bin/stack_fuzzer" -max_total_time="$seconds" -timeout=10 -max_len=8192 -print_final_stats=1 \
   -artifact_prefix="$build/" \
   "$corpus" 2>&1 | tee "$build/last-run.log" | grep -E "stat::number_of_executed_units|Done|ERROR|SUMMARY" || true
 if grep -q "ERROR:" "$build/last-run.log"; then

@@ -1,7 +1,8 @@
 // One scenario of the stack walk, for callgrind: the images are loaded
 // first, then only the walks are counted (cold: the first walk parses the
 // functions; warm: the tables are kept).
-//   stack_walk_bench chain|deep|stale
+//   stack_walk_bench chain|deep|stale [cold|warm]: with a round named, only
+//   that walk is counted
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -20,6 +21,7 @@ using namespace ostrel;
 
 int main(int argc, char** argv) {
   const std::string scenario = argc > 1 ? argv[1] : "chain";
+  const std::string counted = argc > 2 ? argv[2] : "";
   test::TLoadedImages images;
   std::string error;
   const std::string dir = PELMORA_WALK_FIXTURES;
@@ -57,9 +59,10 @@ int main(int argc, char** argv) {
   TStackWalker walker(images.Memory(), images);
   for (const char* round : {"cold", "warm"}) {
     const auto t0 = std::chrono::steady_clock::now();
-    CALLGRIND_START_INSTRUMENTATION;
+    const bool count = counted == round;
+    if (count) CALLGRIND_START_INSTRUMENTATION;
     const TWalkResult r = walker.Walk(request, nullptr);
-    CALLGRIND_STOP_INSTRUMENTATION;
+    if (count) CALLGRIND_STOP_INSTRUMENTATION;
     const double us =
         std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
     std::size_t lines = r.text.empty() ? 0 : 1;

@@ -111,6 +111,12 @@ std::vector<std::string> CheckReport(const std::string& text, const ReportExpect
     }
     if (!found) wrong.push_back("no section for thread " + thread);
   }
+  for (const auto& [name, contents] : x.fields) {
+    if (fields[name] != contents) wrong.push_back("header field " + name + ": " + fields[name]);
+  }
+  for (const std::string& name : x.sections) {
+    if (sections[name].empty()) wrong.push_back("no section " + name);
+  }
   for (const char* list : {"modules", "processes", "hardware"}) {
     if (sections[list].empty()) wrong.push_back(std::string("no list of ") + list);
   }

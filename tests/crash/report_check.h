@@ -12,7 +12,9 @@ struct ReportExpectations {
   std::string function;        // the first call-stack line's function ends with it
   int line = 0;                // and shows this source line (0: not checked)
   std::vector<std::string> threads;
-  bool processorFault = false;  // eip, the stack dump and the marked instruction agree
+  bool processorFault = false;        // eip, the stack dump and the marked instruction agree
+  std::vector<std::string> sections;  // present, not empty
+  std::vector<std::pair<std::string, std::string>> fields;  // header name, contents
 };
 
 // Everything found wrong, one message each; empty when the text is sound.

@@ -92,6 +92,12 @@ std::vector<Expectations> ReadAll() {
           r.line = SourceLine(g_sources + "\\" + found.cFileName, value);
         } else if (kind == "report thread") {
           r.threads.push_back(value);
+        } else if (kind == "report section") {
+          r.sections.push_back(value);
+        } else if (kind == "report field") {
+          const std::size_t eq = value.find(" = ");
+          r.fields.emplace_back(value.substr(0, eq),
+                                eq == std::string::npos ? "" : value.substr(eq + 3));
         } else if (kind == "report fault" && value == "processor") {
           r.processorFault = true;
         } else {

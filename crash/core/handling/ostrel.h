@@ -210,6 +210,14 @@ std::u16string ThreadNameOf(std::uint32_t threadId);
 // since 1601 (UTC), 0 for none. A restarted program inherits them.
 void ExceptionTimes(std::uint64_t (&out)[10]);
 
+// A report plug-in: when the `Plugins` setting names it, its text becomes a
+// section of its own (ownSection) or one header field, both under its name.
+// Appended after the ones registered before; the first of a name counts.
+void AddReportPlugin(const std::u16string& name, const std::u16string& description,
+                     std::u16string (*callback)(), bool ownSection);
+// Removes the first plug-in of exactly that name; false when there is none.
+bool RemoveReportPlugin(const std::u16string& name);
+
 // Names a thread in reports (and for a debugger, when one is attached).
 void SetThreadName(std::uint32_t threadId, const std::u16string& name);
 

@@ -6,7 +6,7 @@
 #include "crash/report/compose/report_text.h"
 #include "crash/report/disasm/listing.h"
 #include "crash/report/disasm/process_memory.h"
-#include "crash/report/lists/win/system_lists.h"
+#include "crash/report/compose/report_plugins.h"
 #include "crash/report/symbols/lookup.h"
 #include "crash/report/symbols/win/symbols.h"
 #include "crash/report/text/short_text.h"
@@ -153,16 +153,14 @@ void TExceptionReport::CompleteReport() {
         ReplaceSectionContents(u"disassembling", InternalErrorText(u"GetCleartextDisAsm"));
       }
     }
-    for (const char16_t* plugin : {u"modules", u"processes", u"hardware"}) {
+    for (const std::u16string& name : PluginNames(GetText("Plugins"))) {
       if (cancel_.load()) return;
-      if (sections_->IndexOfField(plugin) < 0) continue;
+      const std::optional<ReportPlugin> plugin = ReportPlugins().Find(name);
+      if (!plugin || !plugin->ownSection) continue;
       try {
-        std::u16string (*make)() = plugin[0] == u'm'   ? ListModules
-                                   : plugin[0] == u'p' ? ListProcesses
-                                                       : ListHardware;
-        ReplaceSectionContents(plugin, make());
+        ReplaceSectionContents(plugin->name, CallReportPlugin(*plugin, this));
       } catch (...) {
-        ReplaceSectionContents(plugin, InternalErrorText(u"plugin"));
+        ReplaceSectionContents(plugin->name, InternalErrorText(u"plugin"));
       }
     }
     if (cancel_.load()) return;

@@ -3,17 +3,19 @@
 // placeholders (report_completion.cpp fills them in).
 #include <lmcons.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "crash/core/handling/exception_report.h"
 #include "crash/core/handling/stack_walking.h"
 #include "crash/report/compose/field_formats.h"
+#include "crash/report/compose/report_plugins.h"
 #include "crash/report/compose/report_fields_list.h"
 #include "crash/report/compose/report_text.h"
 #include "crash/report/compose/thread_title.h"
+#include "crash/report/lists/win/system_lists.h"
 #include "crash/report/disasm/listing.h"
 #include "crash/report/disasm/process_memory.h"
-#include "crash/report/lists/win/system_lists.h"
 #include "crash/report/symbols/lookup.h"
 #include "crash/report/symbols/win/symbols.h"
 #include "crash/report/text/short_text.h"
@@ -224,7 +226,10 @@ void TExceptionReport::BuildHeader(TReportFields& header) {
     MEMORYSTATUSEX m{};
     m.dwLength = sizeof m;
     if (!GlobalMemoryStatusEx(&m)) return std::u16string();
-    return Decimal((m.ullAvailPhys + 524288) / 1048576) + u"/" +
+    // A 32-bit process may be told a total clamped to its own reach and the
+    // machine's whole free memory (Wine does): free never shows above total.
+    const DWORDLONG free = std::min(m.ullAvailPhys, m.ullTotalPhys);
+    return Decimal((free + 524288) / 1048576) + u"/" +
            Decimal((m.ullTotalPhys + 524288) / 1048576) + u" MB (free/total)";
   });
   Guarded(header, u"free disk space", [&] {
@@ -297,6 +302,16 @@ void TExceptionReport::BuildHeader(TReportFields& header) {
            std::u16string(__VERSION__, __VERSION__ + sizeof __VERSION__ - 1) + u" (mingw-w64)";
   });
   header.SetField(u"Ostrel version", u"4.0.17");
+  // Plug-ins without a section of their own: a header field each.
+  for (const std::u16string& name : PluginNames(GetText("Plugins"))) {
+    const std::optional<ReportPlugin> plugin = ReportPlugins().Find(name);
+    if (!plugin || plugin->ownSection) continue;
+    try {
+      header.SetField(plugin->name, CallReportPlugin(*plugin, this));
+    } catch (...) {
+      header.SetField(plugin->name, InternalErrorText(u"plugin"));
+    }
+  }
   header.SetField(u"callstack crc", u"will be calculated soon");
   // Numbered once: the report is composed again when it must be complete.
   if (number_ == 0) number_ = ++exceptionNumber;
@@ -415,15 +430,10 @@ void TExceptionReport::BuildSections(TReportFields& sections) {
       if (c.threadId != first && c.threadId != mainId) section(c.threadId, 0, false, u"", nullptr);
     }
   }
-  const std::u16string plugins = GetText("Plugins");
-  for (std::size_t start = 0; start <= plugins.size();) {
-    std::size_t bar = plugins.find(u'|', start);
-    if (bar == std::u16string::npos) bar = plugins.size();
-    const std::u16string name = plugins.substr(start, bar - start);
-    for (const char16_t* plugin : {u"modules", u"processes", u"hardware"}) {
-      if (SameFieldName(name, plugin)) sections.SetField(plugin, u">> will be calculated soon");
-    }
-    start = bar + 1;
+  for (const std::u16string& name : PluginNames(GetText("Plugins"))) {
+    const std::optional<ReportPlugin> plugin = ReportPlugins().Find(name);
+    if (plugin && plugin->ownSection)
+      sections.SetField(plugin->name, u">> will be calculated soon");
   }
   if (hasContext_) {
     if (GetBool("CpuRegs")) sections.SetField(u"cpu registers", u">> will be calculated soon");

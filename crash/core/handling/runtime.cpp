@@ -168,6 +168,7 @@ void Runtime::Start() {
   OpenThreadRegistry();
   if (!global->Enabled()) return;
   CreateMessageWindow();
+  RegisterListPlugins();
   StartHeapProbe();
   StartHandlerThread();
   InstallInterception();
@@ -208,6 +209,7 @@ void Runtime::Stop() {
   RemoveInterception();
   StopHandlerThread();
   StopHeapProbe();
+  UnregisterListPlugins();
   if (messageWindow_) DestroyWindow(messageWindow_);
   messageWindow_ = nullptr;
   // A library that is unloaded leaves no class behind with its procedure.

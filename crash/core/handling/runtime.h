@@ -188,6 +188,9 @@ std::vector<ThreadCreator> ThreadCreators();
 // Cooperative pausing of the program's threads while an exception is
 // handled (PauseThreads): threads pause when they next ask for a message.
 void PrepareThreadPausing();
+// The module, process and hardware lists as report plug-ins.
+void RegisterListPlugins();
+void UnregisterListPlugins();
 // The automatic save at the end of handling (report_saving.cpp).
 bool SaveBugReportAutomatically(TExceptionReport& report, const std::u16string& text);
 void PauseThreads(DWORD exempt);

@@ -161,7 +161,9 @@ void DeepCheck(TWalkState& walk, int i) {
   TRegionInfo region;
   std::uint32_t start = item.address >= 7 ? item.address - 7 : 0;
   if (tables.Reader().Query(item.address - 1, region) && region.start > start) start = region.start;
-  for (std::uint32_t at = start; at + 2 <= item.address; ++at) {
+  // Bounded without overflow: an item at the top of the address space
+  // would otherwise wrap the loop round all of it.
+  for (std::uint32_t at = start; item.address >= 2 && at <= item.address - 2; ++at) {
     if (walk.Cancelled()) return;
     const TInstruction in = DecodeInstruction(tables.Reader(), at, tables.Snapshot(), nullptr);
     if (!in.valid || !in.isCall || in.next != item.address) continue;

@@ -43,7 +43,9 @@ std::u16string LineColumn(const TInternalStackItem& item, bool showRelativeLines
   const bool relative = showRelativeLines && item.secondLine > 0;
   // A call above the function's first line (code moved there by the
   // compiler) shows its minus sign instead of the plus.
-  return (relative && item.line >= 0 ? u"+" : u"") + text::SignedDecimal(item.line);
+  std::u16string out = relative && item.line >= 0 ? u"+" : u"";
+  out += text::SignedDecimal(item.line);
+  return out;
 }
 
 }  // namespace
@@ -172,13 +174,17 @@ void ComposeResult(TWalkState& walk, TWalkResult& result) {
   }
   std::u16string text;
   for (const TInternalStackItem* item : written) {
-    text += u"\r\n" + text::Hex(item->shownAddress, 8) + u" ";
+    text += u"\r\n";
+    text += text::Hex(item->shownAddress, 8);
+    text += u" ";
     if (relWidth > 0) {
       const std::uint32_t rel =
           item->functionStart != 0 && item->functionStart <= item->shownAddress
               ? item->shownAddress - item->functionStart
               : 0;
-      text += u"+" + text::Hex(rel, relWidth - 2) + u" ";
+      text += u"+";
+      text += text::Hex(rel, relWidth - 2);
+      text += u" ";
     }
     text += Pad(item->moduleName, moduleWidth) + Pad(item->unitName, unitWidth);
     if (lineWidth > 0) {
@@ -188,6 +194,8 @@ void ComposeResult(TWalkState& walk, TWalkResult& result) {
     if (relLineWidth > 0)
       text += PadLeft(LineColumn(*item, request.showRelativeLines), relLineWidth - 1) + u" ";
     text += item->functionName;
+    // A line without a function name ends in its padding otherwise.
+    while (!text.empty() && text.back() == u' ') text.pop_back();
     if (request.output) {
       TStackItem out;
       out.address = item->shownAddress;

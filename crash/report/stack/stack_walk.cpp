@@ -101,9 +101,10 @@ std::u16string FormatLocation(std::uint32_t address, const TMapFile* symbols,
     return out + u" ???";
   }
   if (showRelativeAddress) {
-    out += u" +" + text::Hex(info.functionStart != 0 && info.functionStart <= address
-                                 ? address - info.functionStart
-                                 : 0);
+    out += u" +";
+    out += text::Hex(info.functionStart != 0 && info.functionStart <= address
+                         ? address - info.functionStart
+                         : 0);
   }
   out += u" " + moduleFileName + u" " + info.unit + u" ";
   if (info.line > 0) {
@@ -113,7 +114,9 @@ std::u16string FormatLocation(std::uint32_t address, const TMapFile* symbols,
       if (info.functionStart != 0) startLine = LineAt(*symbols, info.functionStart).line;
       if (startLine < 0) startLine = 0;
       const std::int32_t relative = info.line - startLine;
-      out += (relative >= 0 ? u"+" : u"") + text::SignedDecimal(relative) + u" ";
+      if (relative >= 0) out += u"+";
+      out += text::SignedDecimal(relative);
+      out += u" ";
     }
   }
   return out + DemangleName(info.functionName).name;

@@ -1,13 +1,16 @@
 // settings: report
 // symbols: embed
 // A C++ exception nobody catches in a worker: the saved report shows the
-// throwing statement first, in the worker's section, and the main thread.
+// throwing statement first, in the worker's section, and the main thread;
+// the program's own plug-ins add a section and a header field.
 // expect exit: 0
 // expect output: main goes on
 // expect report class: std::runtime_error
 // expect report function: ThrowHere
 // expect report line: throw std::runtime_error
 // expect report thread: main thread
+// expect report section: zoo list
+// expect report field: zoo field = from the zoo
 #include <windows.h>
 
 #include <stdexcept>
@@ -26,6 +29,12 @@ __attribute__((noinline)) void ThrowHere(int n) {
 
 int main() {
   zoo::Watch();
+  ostrel::AddReportPlugin(
+      u"zoo list", u"a section of the program's", [] { return std::u16string(u"one\r\ntwo"); },
+      true);
+  ostrel::AddReportPlugin(
+      u"zoo field", u"a header field of the program's",
+      [] { return std::u16string(u"from the zoo"); }, false);
   std::thread([] { ThrowHere(1); }).join();
   zoo::Say("main goes on");
 }

@@ -320,6 +320,20 @@ TEST(StackWalkOptions, HiddenUglyLinesCancelAndUnreadableStacks) {
   EXPECT_TRUE(walker.Walk(unreadable, nullptr).text.empty());
 }
 
+TEST(StackWalkEdges, LocationsAtTheEndOfTheAddressSpaceEnd) {
+  Program p;
+  ASSERT_NO_FATAL_FAILURE(p.Load("walk_fp.exe"));
+  TStackBuilder s(p.images, kStackTop);
+  s.Push(0xFFFFFFFFu);
+  s.PushFrame(0xFFFFFFFEu);
+  for (std::uint32_t at : {0xFFFFFFFFu, 0xFFFFFFFEu, 0u, 1u}) {
+    const TWalkResult r = p.Walk(ExceptionAt(at, s));
+    const auto lines = Lines(r.text);
+    ASSERT_EQ(lines.size(), 1u) << Narrow(r.text);
+    EXPECT_TRUE(EndsWith(lines[0], " ???")) << lines[0];
+  }
+}
+
 TEST(FormatLocation, OneLineWithAndWithoutSymbols) {
   Program p;
   ASSERT_NO_FATAL_FAILURE(p.Load("walk_fp.exe"));
