@@ -111,6 +111,12 @@ std::vector<std::string> CheckReport(const std::string& text, const ReportExpect
     }
     if (!found) wrong.push_back("no section for thread " + thread);
   }
+  if (!x.beforeChecksums.empty()) {
+    std::size_t crc = 0;
+    while (crc < names.size() && names[crc] != "callstack crc") ++crc;
+    if (crc == 0 || crc == names.size() || names[crc - 1] != x.beforeChecksums)
+      wrong.push_back("not directly before callstack crc: " + x.beforeChecksums);
+  }
   for (const auto& [name, contents] : x.fields) {
     if (fields[name] != contents) wrong.push_back("header field " + name + ": " + fields[name]);
   }

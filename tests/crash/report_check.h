@@ -15,6 +15,7 @@ struct ReportExpectations {
   bool processorFault = false;        // eip, the stack dump and the marked instruction agree
   std::vector<std::string> sections;  // present, not empty
   std::vector<std::pair<std::string, std::string>> fields;  // header name, contents
+  std::string beforeChecksums;  // the header field directly before "callstack crc"
 };
 
 // Everything found wrong, one message each; empty when the text is sound.

@@ -92,6 +92,8 @@ std::vector<Expectations> ReadAll() {
           r.line = SourceLine(g_sources + "\\" + found.cFileName, value);
         } else if (kind == "report thread") {
           r.threads.push_back(value);
+        } else if (kind == "report field before crc") {
+          r.beforeChecksums = value;
         } else if (kind == "report section") {
           r.sections.push_back(value);
         } else if (kind == "report field") {

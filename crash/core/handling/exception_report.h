@@ -8,6 +8,7 @@
 
 #include "crash/core/com/ref_counted.h"
 #include "crash/core/flow/class_filter.h"
+#include "crash/core/handling/report_fields_object.h"
 #include "crash/core/handling/runtime.h"
 #include "crash/core/handling/stack_walking.h"
 #include "crash/report/compose/report_fields_list.h"
@@ -72,8 +73,8 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   std::uint8_t OSTREL_CALL InterceptionSource() override { return source_; }
   void* OSTREL_CALL AssociatedObject() override { return relatedObject_; }
   std::uintptr_t OSTREL_CALL PackageHandle() override { return package_; }
-  IUnknownBase* OSTREL_CALL ReportHeader() override { return nullptr; }
-  IUnknownBase* OSTREL_CALL ReportSections() override { return nullptr; }
+  IReportFields* OSTREL_CALL ReportHeader() override;
+  IReportFields* OSTREL_CALL ReportSections() override;
   void OSTREL_CALL FinishedReportText(std::u16string& out) override { ReportText(true, out); }
   void OSTREL_CALL SetReportText(const std::u16string& text) override;
   void OSTREL_CALL ReportText(bool mustBeComplete, std::u16string& out) override;
@@ -177,6 +178,7 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   std::atomic<bool> complete_{false};
   // The report's lists and what their completion needs.
   std::unique_ptr<TReportFields> header_, sections_;
+  std::unique_ptr<TReportFieldsObject> headerObject_, sectionsObject_;
   std::atomic<std::uint64_t> changes_{0};
   struct ThreadSection {
     std::u16string title, prefix, creatorTitle;

@@ -23,6 +23,34 @@ namespace ostrel {
 constexpr Guid kIidExceptionReport = {
     0x5EE7E49B, 0x571F, 0x4504, {0xB9, 0xE6, 0x1E, 0xEF, 0x65, 0x87, 0xC5, 0x1F}};
 
+// {6B1F2C9A-3D47-4E85-A0C2-7F19D4E6B3A8}
+constexpr Guid kIidReportFields = {
+    0x6B1F2C9A, 0x3D47, 0x4E85, {0xA0, 0xC2, 0x7F, 0x19, 0xD4, 0xE6, 0xB3, 0xA8}};
+
+// The report's header (one entry per field) or its sections (one per
+// section): names match without regard to case, contents are trimmed, and
+// empty contents remove an entry. New names go to the insertion index: in
+// the header, directly before "callstack crc". Changes are told to the
+// report's callbacks. The object lives as long as its report; CopyFields
+// gives a separate list (one reference, released by the caller).
+class IReportFields : public IUnknownBase {
+ public:
+  virtual void OSTREL_CALL LockFields() = 0;
+  virtual void OSTREL_CALL UnlockFields() = 0;
+  virtual std::int32_t OSTREL_CALL FieldCount() = 0;
+  virtual void OSTREL_CALL FieldName(std::int32_t index, std::u16string& out) = 0;
+  virtual void OSTREL_CALL RenameField(std::int32_t index, const std::u16string& name) = 0;
+  virtual std::int32_t OSTREL_CALL IndexOfField(const std::u16string& name) = 0;
+  virtual void OSTREL_CALL FieldContents(const std::u16string& name, std::u16string& out) = 0;
+  virtual void OSTREL_CALL SetField(const std::u16string& name, const std::u16string& contents) = 0;
+  virtual void OSTREL_CALL AddField(const std::u16string& name, const std::u16string& contents) = 0;
+  virtual void OSTREL_CALL InsertField(std::int32_t index, const std::u16string& name,
+                                       const std::u16string& contents) = 0;
+  virtual void OSTREL_CALL DeleteField(std::int32_t index) = 0;
+  virtual void OSTREL_CALL RemoveField(const std::u16string& name) = 0;
+  virtual IReportFields* OSTREL_CALL CopyFields() = 0;
+};
+
 // Where an exception was intercepted.
 enum InterceptionSource : std::uint8_t {
   kSourceDirect = 0,           // ReportException called by the program or the reporter
@@ -86,8 +114,8 @@ class IExceptionReport : public IReporterSettings {
   virtual std::uint8_t OSTREL_CALL InterceptionSource() = 0;
   virtual void* OSTREL_CALL AssociatedObject() = 0;
   virtual std::uintptr_t OSTREL_CALL PackageHandle() = 0;
-  virtual IUnknownBase* OSTREL_CALL ReportHeader() = 0;
-  virtual IUnknownBase* OSTREL_CALL ReportSections() = 0;
+  virtual IReportFields* OSTREL_CALL ReportHeader() = 0;
+  virtual IReportFields* OSTREL_CALL ReportSections() = 0;
   virtual void OSTREL_CALL FinishedReportText(std::u16string& out) = 0;
   virtual void OSTREL_CALL SetReportText(const std::u16string& text) = 0;
   virtual void OSTREL_CALL ReportText(bool mustBeComplete, std::u16string& out) = 0;

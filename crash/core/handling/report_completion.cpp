@@ -190,13 +190,32 @@ void TExceptionReport::BuildLists() {
     auto sections = std::make_unique<TReportFields>();
     BuildHeader(*header);
     BuildSections(*sections);
-    header->OnChange([this] { ++changes_; });
-    sections->OnChange([this] { ++changes_; });
+    // Every change is the report's: its text is made again, its callbacks told.
+    header->OnChange([this] {
+      ++changes_;
+      Changed();
+    });
+    sections->OnChange([this] {
+      ++changes_;
+      Changed();
+    });
+    headerObject_ = std::make_unique<TReportFieldsObject>(*header, *this);
+    sectionsObject_ = std::make_unique<TReportFieldsObject>(*sections, *this);
     header_ = std::move(header);
     sections_ = std::move(sections);
     start = !dontCompleteYet_;
   }
   if (start) StartCompletion();
+}
+
+IReportFields* TExceptionReport::ReportHeader() {
+  BuildLists();
+  return headerObject_.get();
+}
+
+IReportFields* TExceptionReport::ReportSections() {
+  BuildLists();
+  return sectionsObject_.get();
 }
 
 void TExceptionReport::StartCompletion() {

@@ -1,8 +1,11 @@
-// Ten threads raising at once: handled one at a time, all continuable.
+// Ten threads raising at once: handled one at a time, all continuable. Each
+// report is completed (every stack walked) beside the others: under a loaded
+// emulator that takes its time.
 // expect exit: 0
 // expect count: 10 phase 1 source 13 class std::runtime_error continuable 1 thread worker
 // expect count: 10 action 11
 // expect output: all ended
+// expect within: 60
 #include <windows.h>
 
 #include "zoo_support.h"
