@@ -5,6 +5,7 @@
 // expect not: survived 10
 // expect count: 9 action 11
 // expect count: 1 action 13
+// expect within: 60
 #include <windows.h>
 
 #include "zoo_support.h"

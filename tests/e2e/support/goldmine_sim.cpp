@@ -25,8 +25,10 @@ bool GoldMineSim::Command(const std::string& text) {
   cds.cbData = static_cast<DWORD>(text.size());
   cds.lpData = const_cast<char*>(text.data());
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(window_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds),
-                           SMTO_ABORTIFHUNG, 20000, &result))
+  // Not SMTO_ABORTIFHUNG: a stand-in still loading its seed on a loaded
+  // machine looks hung after 5 s and the command would fail at once.
+  if (!SendMessageTimeoutW(window_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL,
+                           60000, &result))
     return false;
   return result == 1;
 }
