@@ -60,6 +60,12 @@ int GoldMineConnection::LoadGoldMineApi() {
     defaultContainer_ = api_.NV_Create ? CallGuardedInt([this] { return api_.NV_Create(); }, 0) : 0;
     if (defaultContainer_ == 0) {
       ShowMessage(std::string("Could not create default NV container"));
+      // The log-in succeeded: end GoldMine's session before the program
+      // ends, or it keeps a user seat.
+      if (api_.UnloadAPI) CallGuardedInt([this] { return api_.UnloadAPI(); }, 0);
+      api_ = GoldMineEntryPoints{};
+      FreeLibrary(apiModule_);
+      apiModule_ = nullptr;
       return -1;
     }
     ready_ = true;

@@ -74,9 +74,6 @@ TEST(StartupFailure, EachLoginFailureShowsItsMessageAndEndsTheProgram) {
       {L"GM_SIM_LOGIN_CODE=-8", L"General Failure"},
       {L"GM_SIM_LOGIN_CODE=-9", L"No access to specified contact set for this user"},
       {L"GM_SIM_LOGIN_CODE=-12", L""},
-      // Logged in, but the library cannot give the default container.
-      {L"GM_SIM_NV_CREATE=fail", L"Could not create default NV container"},
-      {L"GM_SIM_NV_CREATE=raise", L"Could not create default NV container"},
   };
   std::vector<std::vector<std::wstring>> envs;
   for (const auto& c : cases) envs.push_back({c.env});
@@ -87,6 +84,23 @@ TEST(StartupFailure, EachLoginFailureShowsItsMessageAndEndsTheProgram) {
     EXPECT_FALSE(outcomes[i].mainWindowShown) << label;
     EXPECT_NE(outcomes[i].exitCode, STILL_ACTIVE) << label;
   }
+  // No session was opened, so none is closed.
+  EXPECT_EQ(sim.CountEvents("logout"), 0);
+  sim.Stop();
+}
+
+TEST(StartupFailure, AContainerFailureAfterTheLogInLogsOut) {
+  e2e::GoldMineSim sim;
+  ASSERT_TRUE(sim.Start(RunFolder() + L"container\\", Seed()));
+  // Logged in, but the library cannot give the default container.
+  const auto outcomes = RunPelmoras({{L"GM_SIM_NV_CREATE=fail"}, {L"GM_SIM_NV_CREATE=raise"}});
+  for (const Outcome& o : outcomes) {
+    EXPECT_EQ(o.message, L"Could not create default NV container");
+    EXPECT_FALSE(o.mainWindowShown);
+    EXPECT_NE(o.exitCode, STILL_ACTIVE);
+  }
+  EXPECT_EQ(sim.CountEvents("login 1"), 2);
+  EXPECT_EQ(sim.CountEvents("logout"), 2);
   sim.Stop();
 }
 

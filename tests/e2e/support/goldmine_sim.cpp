@@ -6,6 +6,8 @@ std::wstring GoldMineFolder() { return ExeFolder() + L"goldmine\\"; }
 
 bool GoldMineSim::Start(const std::wstring& dataFolder, const std::wstring& extraArgs) {
   dataFolder_ = dataFolder;
+  // Each run reads its own events, not an earlier run's in the same folder.
+  DeleteFileW((dataFolder + L"sim-events.log").c_str());
   const std::wstring cmd =
       L"\"" + GoldMineFolder() + L"gmw.exe\" --data \"" + dataFolder + L"\" " + extraArgs;
   if (!process_.Start(cmd)) return false;
@@ -35,6 +37,12 @@ bool GoldMineSim::Command(const std::string& text) {
 
 std::vector<std::string> GoldMineSim::Events() const {
   return ReadLines(dataFolder_ + L"sim-events.log");
+}
+
+int GoldMineSim::CountEvents(const std::string& line) const {
+  int n = 0;
+  for (const auto& e : Events()) n += e == line ? 1 : 0;
+  return n;
 }
 
 bool GoldMineSim::HasEvent(const std::string& line) const {

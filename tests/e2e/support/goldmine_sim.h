@@ -18,6 +18,7 @@ class GoldMineSim {
   bool Command(const std::string& text);
   std::vector<std::string> Events() const;
   bool HasEvent(const std::string& line) const;
+  int CountEvents(const std::string& line) const;
   const std::wstring& DataFolder() const { return dataFolder_; }
 
  private:
