@@ -1,6 +1,8 @@
 // Compares the decoder with Zydis on generated opcodes, random bytes and real Windows code.
 #include <gtest/gtest.h>
 
+#include "tests/support/skip_or_fail.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -91,7 +93,7 @@ void SweepDll(const std::filesystem::path& file, TTally& tally) {
 TEST(DisasmOracle, WineDllCodeAgreesWithZydis) {
   std::filesystem::path folder = WineDllFolder();
   if (!std::filesystem::is_directory(folder))
-    GTEST_SKIP() << "no 32-bit Wine DLLs found (set PELMORA_WINE_DLLS to their folder)";
+    PELMORA_SKIP_OR_FAIL("no 32-bit Wine DLLs found (set PELMORA_WINE_DLLS to their folder)");
   bool full = std::getenv("PELMORA_ORACLE_FULL") != nullptr;
   std::vector<std::filesystem::path> files;
   for (const auto& e : std::filesystem::directory_iterator(folder))
@@ -103,7 +105,7 @@ TEST(DisasmOracle, WineDllCodeAgreesWithZydis) {
       if (std::filesystem::exists(folder / name)) some.push_back(folder / name);
     files = some;
   }
-  if (files.empty()) GTEST_SKIP() << "no DLLs in " << folder.filename();
+  if (files.empty()) PELMORA_SKIP_OR_FAIL("no DLLs in " << folder.filename());
   TTally tally;
   for (const auto& f : files) SweepDll(f, tally);
   ExpectAllExplained(tally, "Wine DLL code (" + std::to_string(files.size()) + " files)");

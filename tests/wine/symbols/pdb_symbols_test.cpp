@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/skip_or_fail.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -155,7 +157,7 @@ TEST_F(ProgramDatabase, APdbThatIsNotTheModulesOwnIsPassedOver) {
 #else
 
 TEST(ProgramDatabase, NeedsClangAndLld) {
-  GTEST_SKIP() << "built without clang++ and ld.lld: no module with a program database";
+  PELMORA_SKIP_OR_FAIL("built without clang++ and ld.lld: no module with a program database");
 }
 
 #endif  // PELMORA_PDB_PROBE
