@@ -146,6 +146,31 @@ TOracleResult CapstoneDecode(const uint8_t* bytes, size_t size, uint32_t address
   return r;
 }
 
+// The undocumented x87 register forms, by value: first byte and the range
+// of ModRM bytes. Any other register form the two decoders disagree on is
+// a fault.
+struct TX87Alias {
+  uint8_t op, first, last;
+};
+constexpr TX87Alias kX87Aliases[] = {
+    {0xD9, 0xD8, 0xDF},  // fstp1
+    {0xDB, 0xE0, 0xE1},  // feni, fdisi (8087)
+    {0xDB, 0xE4, 0xE4},  // fsetpm (287)
+    {0xDC, 0xD0, 0xDF},  // fcom2, fcomp3
+    {0xDD, 0xC8, 0xCF},  // fxch4
+    {0xDE, 0xD0, 0xD7},  // fcomp5
+    {0xDF, 0xC0, 0xC7},  // ffreep
+    {0xDF, 0xC8, 0xCF},  // fxch7
+    {0xDF, 0xD0, 0xDF},  // fstp8, fstp9
+};
+
+bool IsX87Alias(uint8_t op, uint8_t modrm) {
+  for (const TX87Alias& a : kX87Aliases) {
+    if (op == a.op && modrm >= a.first && modrm <= a.last) return true;
+  }
+  return false;
+}
+
 const char* AllowedReason(const std::string& cls) {
   for (const TAllowed& a : kAllowList)
     if (cls == a.cls) return a.reason;
@@ -177,7 +202,7 @@ std::string Classify(const uint8_t* bytes, size_t size, const TInstruction& ours
     if (!InOurSet(zydis.isaExt) || zydis.mnemonic == "syscall" || zydis.mnemonic == "sysret")
       return "extension";
     if (op == 0xD6) return "salc";
-    if (op >= 0xD8 && op <= 0xDF && op2 >= 0xC0) return "x87-alias";
+    if (IsX87Alias(op, op2)) return "x87-alias";
     if (op == 0xFF && ((op2 >> 3) & 7) >= 2 && ((op2 >> 3) & 7) <= 5) {
       bool absolute32 = (op2 & 0xC7) == 0x05 || ((op2 & 0xC7) == 0x04 && (op3 & 0x3F) == 0x25);
       bool absolute16 = (op2 & 0xC7) == 0x06;
