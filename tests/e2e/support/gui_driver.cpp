@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include <cstring>
 
 namespace e2e {
@@ -79,21 +81,49 @@ void SetText(HWND hwnd, const std::wstring& text) {
 void Click(HWND button) { PostMessageW(button, BM_CLICK, 0, 0); }
 
 std::vector<std::vector<std::wstring>> ListViewRows(HWND listView) {
-  // Cross-process list-view memory is unreliable under emulated Wine; the
-  // grid gives its rows as its window text instead.
+  // What the list view itself shows: each item's and sub-item's text, asked
+  // for with LVM_GETITEMTEXTW through a buffer in the program's own memory.
   std::vector<std::vector<std::wstring>> rows;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(listView, &pid);
+  HANDLE process =
+      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (!process) return rows;
+  constexpr SIZE_T kChars = 512;
+  const SIZE_T size = sizeof(LVITEMW) + kChars * sizeof(wchar_t);
+  auto* remote = static_cast<char*>(
+      VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (!remote) {
+    CloseHandle(process);
+    return rows;
+  }
   DWORD_PTR count = 0;
   SendMessageTimeoutW(listView, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
-  const std::wstring text = Text(listView);
-  std::size_t start = 0;
   for (DWORD_PTR row = 0; row < count; ++row) {
-    std::size_t end = text.find(L"\r\n", start);
-    if (end == std::wstring::npos) end = text.size();
-    const std::wstring line = text.substr(start, end - start);
-    const std::size_t tab = line.find(L'\t');
-    rows.push_back({line.substr(0, tab), tab == std::wstring::npos ? L"" : line.substr(tab + 1)});
-    start = end + 2;
+    std::vector<std::wstring> cells;
+    // Column 0 is the row indicator; 1 and 2 are Type and Description.
+    for (int column = 1; column <= 2; ++column) {
+      LVITEMW item{};
+      item.iSubItem = column;
+      item.cchTextMax = static_cast<int>(kChars);
+      item.pszText = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+      SIZE_T done = 0;
+      DWORD_PTR length = 0;
+      wchar_t text[kChars] = {};
+      if (!WriteProcessMemory(process, remote, &item, sizeof item, &done) ||
+          !SendMessageTimeoutW(listView, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(remote),
+                               SMTO_ABORTIFHUNG, 5000, &length) ||
+          !ReadProcessMemory(process, remote + sizeof(LVITEMW), text,
+                             std::min<SIZE_T>(length + 1, kChars) * sizeof(wchar_t), &done)) {
+        cells.push_back(L"<unreadable>");
+        continue;
+      }
+      cells.emplace_back(text, std::min<SIZE_T>(length, kChars - 1));
+    }
+    rows.push_back(std::move(cells));
   }
+  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  CloseHandle(process);
   return rows;
 }
 

@@ -29,7 +29,7 @@ void SetText(HWND hwnd, const std::wstring& text);
 // Buttons: posted, so a modal dialog opened by the click does not block us.
 void Click(HWND button);
 
-// Rows of Pelmora's grid: Type and Description.
+// Rows of Pelmora's grid as the list view shows them: Type and Description.
 std::vector<std::vector<std::wstring>> ListViewRows(HWND listView);
 int ListViewSelected(HWND listView);
 // Mouse on a row: a click selects it, a double click opens it.
