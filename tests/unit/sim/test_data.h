@@ -2,35 +2,17 @@
 
 #include <string>
 
+#include "app/website_sql.h"
 #include "database.h"
 #include "test_folder.h"
 
 namespace pelmora::sim {
 
-// The SQL texts Pelmora sends, built from the same pieces.
-inline std::string PrimarySql(const std::string& acc) {
-  return "select contact1.accountno, contact1.recid, contact1.contact, contsupp.country, "
-         "contsupp.title, coalesce(contsupp.address1+contsupp.address2, contsupp.address1) as "
-         "website, contsupp.recid as drecid from contact1"
-         " left outer join contsupp"
-         " on contact1.recid=contsupp.linkacct and rectype='p' and contsupp.contact='web site'"
-         " where contact1.accountno='" +
-         acc + "'" + " order by country, title";
-}
-
-inline std::string AdditionalSql(const std::string& rec) {
-  return " select cs1.accountno, cs1.recid, cs1.contact, cs2.country, cs2.title, "
-         "coalesce(cs2.address1+cs2.address2, cs2.address1) as website, cs2.recid as drecid "
-         "from contsupp as cs1"
-         " left outer join contsupp as cs2"
-         " on cs1.recid=cs2.linkacct and cs2.rectype='p' and cs2.contact='web site'"
-         " where cs1.rectype='c' and cs1.recid='" +
-         rec + "'" + " order by country, title";
-}
-
-inline std::string ProbeSql(const std::string& rec) {
-  return " select rectype from contsupp where recid='" + rec + "'";
-}
+// The SQL texts Pelmora sends, from its own builders: values are given as
+// they are, the builders double their apostrophes.
+inline std::string PrimarySql(const std::string& acc) { return PrimaryContactSql(acc); }
+inline std::string AdditionalSql(const std::string& rec) { return AdditionalContactSql(rec); }
+inline std::string ProbeSql(const std::string& rec) { return RecTypeProbeSql(rec); }
 
 // Two accounts; one with an apostrophe in its ids. Rectypes and detail
 // names in mixed case, NULL and empty address2.

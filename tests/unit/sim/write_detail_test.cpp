@@ -2,28 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include "app/write_detail.h"
 #include "table_cursor.h"
 #include "test_data.h"
 
 namespace pelmora::sim {
 namespace {
 
-// The ten pairs Pelmora sets for a link of the contact crecid.
+// The ten pairs Pelmora sets for a link of the contact crecid, from its own
+// builder.
 NameValues LinkValues(const std::string& recid, const std::string& acc, const std::string& crecid,
                       const std::string& url) {
+  WebsiteInput input;
+  input.description = "Facebook ";
+  input.siteType = "Company";
+  input.website = url;
+  ContactRef contact;
+  contact.accountNo = acc;
+  contact.contact = "x";
+  contact.recId = crecid;
   NameValues values;
-  std::string part1 = url.substr(0, 35);
-  std::string part2 = url.size() > 35 ? url.substr(35, 40) : "";
-  values.Set("recid", recid);
-  values.Set("detail", "Web Site");
-  values.Set("ref", part1);
-  values.Set("accountno", acc);
-  values.Set("ufield1", "Facebook ");
-  values.Set("ufield2", crecid);
-  values.Set("ufield3", "Company");
-  values.Set("ufield10", part1);
-  values.Set("ufield11", part2);
-  values.Set("notes", "~~REF=" + url + "\n~~NOTES=x - Facebook  (Company)) ");
+  const std::optional<NameValuePairs> pairs = WriteDetailPairs(recid, input, contact);
+  EXPECT_TRUE(pairs);
+  if (pairs) {
+    for (const auto& [name, value] : *pairs) values.Set(name, value);
+  }
   return values;
 }
 
@@ -52,7 +55,7 @@ TEST_F(WriteDetailTest, EmptyRecidCreatesALinkThatTheListFinds) {
   EXPECT_EQ(Stored(recid), (Row{"O'B ACC", "P", "Web Site", "Facebook ", "ADD'2", "Company",
                                 url.substr(0, 35), url.substr(35, 40), url.substr(0, 35),
                                 "~~REF=" + url + "\n~~NOTES=x - Facebook  (Company)) "}));
-  auto rows = db_.Query(AdditionalSql("ADD''2"), &error);
+  auto rows = db_.Query(AdditionalSql("ADD'2"), &error);
   ASSERT_TRUE(rows);
   ASSERT_EQ(rows->rows.size(), 2u);
   EXPECT_EQ(rows->rows.at(0).at(6), recid);  // Company sorts before Personal
