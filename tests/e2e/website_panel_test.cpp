@@ -64,6 +64,12 @@ std::wstring PelmoraCommand() { return L"\"" + e2e::ExeFolder() + L"Pelmora.exe\
 class PelmoraSession : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    // What the checks take from the machine, stated rather than assumed.
+    ASSERT_EQ(GetACP(), 1252u) << "\"Bruno B\u00f6hm\" needs the ANSI code page 1252: run "
+                                  "through scripts/wine-run.sh (LANG=C.UTF-8)";
+    ASSERT_GE(GetSystemMetrics(SM_CXSCREEN), 1600) << "Pelmora sits at 1294,699: the screen "
+                                                      "must be at least 1600 x 920";
+    ASSERT_GE(GetSystemMetrics(SM_CYSCREEN), 920);
     RegisterUrlRecorder();
     DeleteFileW((e2e::ExeFolder() + L"opened-urls.txt").c_str());
     sim_ = std::make_unique<e2e::GoldMineSim>();
