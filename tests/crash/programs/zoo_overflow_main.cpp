@@ -1,8 +1,10 @@
 // A stack overflow in the main thread: handled from another thread, closes.
+// Its report walks the whole spent stack (a megabyte): emulated, seconds.
 // expect exit: 1
 // expect output: phase 1 source 13 class EStackOverflow continuable 0 thread main
 // expect output: message Stack overflow.
 // expect output: action 13
+// expect within: 60
 #include <windows.h>
 
 #include "zoo_support.h"

@@ -1,8 +1,10 @@
 // A stack overflow in a worker: the worker ends, the program goes on.
+// Its report walks the whole spent stack (a megabyte): emulated, seconds.
 // expect exit: 0
 // expect output: phase 1 source 13 class EStackOverflow continuable 1 thread worker
 // expect output: action 11
 // expect output: main goes on
+// expect within: 60
 #include <windows.h>
 
 #include "zoo_support.h"
