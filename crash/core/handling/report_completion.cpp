@@ -1,6 +1,8 @@
 // The completion of a report: the threads' stacks walked, the lists, the
 // registers, the stack dump and the disassembly put into their sections,
 // normally on a thread of its own while the exception box is shown.
+#include <mutex>
+
 #include "crash/core/handling/exception_report.h"
 #include "crash/core/handling/stack_walking.h"
 #include "crash/report/compose/report_text.h"
@@ -25,7 +27,11 @@ std::uint32_t CrcOfWord(std::uint32_t crc, std::uint32_t value) {
 
 DWORD WINAPI CompletionMain(void* parameter) {
   auto* report = static_cast<TExceptionReport*>(parameter);
+  // One of the reporter's own: no report lists or suspends it.
+  const std::u16string name = u"Ostrel - ReportCompletionThread";
+  rt::UpdateThreadEntry(GetCurrentThreadId(), nullptr, &name, 0, 0, nullptr);
   report->CompleteReport();
+  rt::RemoveThreadEntry(GetCurrentThreadId());
   report->Release();  // the completion's own reference
   return 0;
 }
@@ -62,6 +68,10 @@ std::u16string TExceptionReport::Disassembly(std::uint32_t start, std::uint32_t 
 }
 
 void TExceptionReport::CompleteReport() {
+  // One completion at a time: reports of exceptions in several threads
+  // would otherwise list the system side by side.
+  static std::mutex oneAtATime;
+  std::lock_guard<std::mutex> hold(oneAtATime);
   try {
     if (!GetBool("ListThreads")) {
       // Only the exception's thread and its inner exceptions.

@@ -381,6 +381,9 @@ void TExceptionReport::BuildSections(TReportFields& sections) {
         }
         w.prepared = &preparedStack_;
       }
+      // The reporter's own threads get no section: they are not suspended
+      // for one either (one may hold a lock the handling needs next).
+      if (ThreadSectionTitle(t).empty()) return;
       bool suspended = false;
       if (!w.readable) w.readable = rt::ReadThreadState(w, suspended);
       t.suspended = suspended;

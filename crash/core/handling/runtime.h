@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <exception>
 #include <mutex>
+#include <functional>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -234,6 +235,10 @@ void UpdateThreadEntry(DWORD threadId, HANDLE handle, const std::u16string* name
                        DWORD creatorThreadId, std::uintptr_t creatorAddress,
                        const std::u16string* className);
 void RemoveThreadEntry(DWORD threadId);
+// Runs work while the thread's entry is held in the registry: a thread that
+// ends through the registry cannot be on its way out meanwhile. False (and
+// work not run) when the thread has no entry.
+bool WhileRegistered(DWORD threadId, const std::function<void()>& work);
 std::u16string ThreadName(DWORD threadId);
 HANDLE ThreadRegistryWatcherMutex();
 

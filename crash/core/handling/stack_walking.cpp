@@ -57,6 +57,7 @@ struct WalkJob {
   const ThreadWalkOptions* options;
   const std::atomic<bool>* cancel;
   std::vector<std::u16string>* minimalDebugInfo;
+  bool ownThread = false;
 };
 
 void WalkOne(ThreadWalk& w, const WalkJob& job, const TDATryRead* snapshot) {
@@ -86,6 +87,11 @@ void WalkOne(ThreadWalk& w, const WalkJob& job, const TDATryRead* snapshot) {
 
 DWORD WINAPI WalkThreadMain(void* parameter) {
   const WalkJob& job = *static_cast<const WalkJob*>(parameter);
+  const bool ownThread = job.ownThread;
+  if (ownThread) {
+    const std::u16string name = u"Ostrel - StackWalkThread";
+    UpdateThreadEntry(GetCurrentThreadId(), nullptr, &name, 0, 0, nullptr);
+  }
   std::unique_ptr<TDATryRead> snapshot = SnapshotReadableMemory();
   for (std::size_t i = 0; i < job.walks->size(); ++i) {
     ThreadWalk& w = (*job.walks)[i];
@@ -99,6 +105,7 @@ DWORD WINAPI WalkThreadMain(void* parameter) {
     }
   }
   ReleaseSnapshot(snapshot);
+  if (ownThread) RemoveThreadEntry(GetCurrentThreadId());
   return 0;
 }
 
@@ -107,12 +114,20 @@ DWORD WINAPI WalkThreadMain(void* parameter) {
 bool ReadThreadState(ThreadWalk& w, bool& suspended) {
   suspended = false;
   if (w.threadId == GetCurrentThreadId()) return false;
-  HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION,
-                             FALSE, w.threadId);
+  HANDLE thread = OpenThread(
+      THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION | SYNCHRONIZE, FALSE,
+      w.threadId);
   if (!thread) return false;
+  // A thread that has ended is not suspended: under the emulator, Wine
+  // fails on suspending a thread on its way out.
+  if (WaitForSingleObject(thread, 0) != WAIT_TIMEOUT) {
+    CloseHandle(thread);
+    return false;
+  }
   bool ok = false;
-  const DWORD previous = SuspendThread(thread);
-  if (previous != static_cast<DWORD>(-1)) {
+  auto read = [&] {
+    const DWORD previous = SuspendThread(thread);
+    if (previous == static_cast<DWORD>(-1)) return;
     suspended = previous > 0;
     CONTEXT context{};
     context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
@@ -123,7 +138,10 @@ bool ReadThreadState(ThreadWalk& w, bool& suspended) {
       ok = true;
     }
     ResumeThread(thread);
-  }
+  };
+  // Threads of the registry are read while their entry is held: they
+  // cannot be ending meanwhile.
+  if (!WhileRegistered(w.threadId, read)) read();
   CloseHandle(thread);
   if (ok) w.stackTop = RegionTop(w.stackPointer);
   return ok && w.stackTop > w.stackPointer;
@@ -142,9 +160,11 @@ void WalkThreads(std::vector<ThreadWalk>& walks, const ThreadWalkOptions& option
     return;
   }
   // Deep chains recurse in the scoring: the walk gets a stack of its own.
+  job.ownThread = true;
   HANDLE thread = CreateThread(nullptr, 8 << 20, WalkThreadMain, &job,
                                STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
   if (!thread) {
+    job.ownThread = false;
     WalkThreadMain(&job);
     return;
   }

@@ -5,6 +5,8 @@
 // module frees it.
 #include <cstdio>
 
+#include <functional>
+
 #include "crash/core/handling/runtime.h"
 #include "crash/core/settings/packed_string.h"
 #include "crash/core/settings/shared_heap.h"
@@ -192,6 +194,19 @@ void UpdateThreadEntry(DWORD threadId, HANDLE handle, const std::u16string* name
 
 void RemoveThreadEntry(DWORD threadId) {
   UpdateThreadEntry(threadId, nullptr, nullptr, 0, 0, nullptr);
+}
+
+bool WhileRegistered(DWORD threadId, const std::function<void()>& work) {
+  Registry& r = This();
+  ListLock lock(r.block, 250);
+  if (!lock.Held()) return false;
+  for (Entry* e = r.block->head; e; e = e->link) {
+    if (e->threadId == threadId) {
+      work();
+      return true;
+    }
+  }
+  return false;
 }
 
 std::u16string ThreadName(DWORD threadId) {
