@@ -39,6 +39,13 @@ std::uint32_t Crc32Update(std::uint32_t crc, const void* data, std::size_t lengt
   return crc;
 }
 
+std::uint32_t Crc32UpdateWord(std::uint32_t crc, std::uint32_t value) {
+  const std::uint8_t bytes[4] = {
+      static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+      static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+  return Crc32Update(crc, bytes, 4);
+}
+
 int DeflateBuffer(const void* source, std::size_t sourceLength, void* destination,
                   std::size_t destinationLength) {
   if (destination == nullptr || destinationLength == 0) return 0;

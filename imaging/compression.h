@@ -12,6 +12,8 @@ namespace ostrel {
 
 // Table-driven CRC-32 (reflected EDB88320), without inversion on entry or exit.
 std::uint32_t Crc32Update(std::uint32_t crc, const void* data, std::size_t length);
+// The same over the four little-endian bytes of value.
+std::uint32_t Crc32UpdateWord(std::uint32_t crc, std::uint32_t value);
 
 // Raw DEFLATE of the whole source; bytes written, or 0 on failure or when the
 // destination is too small (nothing is written past it).

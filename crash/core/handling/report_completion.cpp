@@ -18,13 +18,6 @@
 namespace ostrel {
 namespace {
 
-std::uint32_t CrcOfWord(std::uint32_t crc, std::uint32_t value) {
-  const std::uint8_t bytes[4] = {
-      static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-      static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
-  return Crc32Update(crc, bytes, 4);
-}
-
 DWORD WINAPI CompletionMain(void* parameter) {
   auto* report = static_cast<TExceptionReport*>(parameter);
   // One of the reporter's own: no report lists or suspends it.
@@ -110,7 +103,7 @@ void TExceptionReport::CompleteReport() {
         function = w.result.exceptionFunction;
         functionAddress = w.result.exceptionFunctionAddress;
       } else if (w.result.hasLineNumbers) {
-        sums[2] = CrcOfWord(sums[2], w.result.checksum2);
+        sums[2] = Crc32UpdateWord(sums[2], w.result.checksum2);
       }
       if (e.innerLevel > 0 && e.innerLevel == static_cast<int>(inner_.size())) {
         function = w.result.exceptionFunction;

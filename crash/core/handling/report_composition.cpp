@@ -14,10 +14,6 @@
 #include "crash/report/compose/report_text.h"
 #include "crash/report/compose/thread_title.h"
 #include "crash/report/lists/win/system_lists.h"
-#include "crash/report/disasm/listing.h"
-#include "crash/report/disasm/process_memory.h"
-#include "crash/report/symbols/lookup.h"
-#include "crash/report/symbols/win/symbols.h"
 #include "crash/report/text/short_text.h"
 #include "imaging/compression.h"
 

@@ -248,10 +248,7 @@ void ComposeResult(TWalkState& walk, TWalkResult& result) {
       result.checksum1 = result.checksum2 = v;
       first = false;
     } else {
-      const std::uint8_t bytes[4] = {
-          static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-          static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
-      result.checksum2 = Crc32Update(result.checksum2, bytes, 4);
+      result.checksum2 = Crc32UpdateWord(result.checksum2, v);
     }
   }
 }

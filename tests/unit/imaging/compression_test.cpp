@@ -171,3 +171,15 @@ TEST(UnpackBlob, LyingLengthGivesEmptyWithoutHugeAllocation) {
 
 }  // namespace
 }  // namespace ostrel
+
+namespace ostrel {
+namespace {
+
+TEST(Crc32UpdateWord, IsTheUpdateOverTheFourLittleEndianBytes) {
+  const std::uint8_t bytes[4] = {0x78, 0x56, 0x34, 0x12};
+  EXPECT_EQ(Crc32UpdateWord(0x9B00E51Du, 0x12345678u), Crc32Update(0x9B00E51Du, bytes, 4));
+  EXPECT_NE(Crc32UpdateWord(0, 0x12345678u), Crc32UpdateWord(0, 0x78563412u));
+}
+
+}  // namespace
+}  // namespace ostrel
