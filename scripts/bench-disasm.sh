@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench-disasm"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_BENCH=ON \
-  -DPELMORA_SANITIZE=OFF -DPELMORA_ONLY='crash/report/disasm|bench/disasm' >/dev/null
+  -DPELMORA_SANITIZE=OFF -DPELMORA_ONLY='crash/(include|base)|crash/report/disasm|bench/disasm' >/dev/null
 cmake --build "$build" --target disasm_bench -j "${PELMORA_JOBS:-2}" >/dev/null
 bench="$build/bin/disasm_bench"
 echo "Note: Debian's packaged Zydis is built with asserts and runs about 30 % slower than a"

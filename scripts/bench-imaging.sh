@@ -9,7 +9,7 @@ build="$root/build/imaging-bench"
 data="$build/desktops"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_BENCH=ON \
-  -DPELMORA_SANITIZE=OFF -DPELMORA_ONLY='^imaging$|^bench/imaging$' >/dev/null
+  -DPELMORA_SANITIZE=OFF -DPELMORA_ONLY='^crash/(include|base|imaging)$|^bench/imaging$' >/dev/null
 cmake --build "$build" -j2 --target imaging_bench >/dev/null
 
 # A desktop: wallpaper, document and code windows with text, a dialog and a
@@ -30,7 +30,7 @@ render_desktop() {
   DISPLAY=$display display -geometry +0+0 -title wallpaper "$work/wallpaper.png" >/dev/null 2>&1 & pids+=($!)
   sleep 1
   # Code, as an editor would show it.
-  cat "$root"/imaging/*.cpp | sed -n 1,120p >"$work/code.txt"
+  cat "$root"/crash/imaging/*.cpp | sed -n 1,120p >"$work/code.txt"
   convert -size 860x900 xc:'#fdfdf6' -font DejaVu-Sans-Mono -pointsize 12 -fill '#202020' \
     -annotate +12+20 "$(cat "$work/code.txt")" -fill '#3a6ea5' -draw 'rectangle 0,0 860,4' "$work/editor.png"
   # A text document with headings.

@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench-stack"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_BENCH=ON \
-  -DPELMORA_ONLY='imaging|crash/report/(disasm|symbols|stack|compression)|tools|tests/unit/stack|bench/stack' >/dev/null
+  -DPELMORA_ONLY='crash/(include|base|imaging)|crash/report/(disasm|symbols|stack)|tools|tests/unit/stack|bench/stack' >/dev/null
 cmake --build "$build" --target stack_walk_bench -j "${PELMORA_JOBS:-2}" >/dev/null
 bench="$build/bin/stack_walk_bench"
 for scenario in chain stale deep; do

@@ -11,7 +11,7 @@ program=${1:-$root/build/symbols-win/bin/symbols_wine_tests.exe}
 [ $# -gt 0 ] && shift
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_BENCH=ON \
-  -DPELMORA_SANITIZE=OFF -DPELMORA_ONLY='^(imaging|crash/report/symbols|tools/symbols|bench/symbols)$' >/dev/null
+  -DPELMORA_SANITIZE=OFF -DPELMORA_ONLY='^(crash/(include|base|imaging)|crash/report/symbols|tools/symbols|bench/symbols)$' >/dev/null
 cmake --build "$build" -j2 --target symbols_bench >/dev/null
 
 if [ -f "$program" ]; then

@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
 build="$root/build/fuzz-disasm"
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPELMORA_FUZZ=ON -DPELMORA_ONLY='crash/report/disasm|fuzz/disasm' >/dev/null
+  -DPELMORA_FUZZ=ON -DPELMORA_ONLY='crash/(include|base)|crash/report/disasm|fuzz/disasm' >/dev/null
 cmake --build "$build" --target disasm_fuzzer -j "${PELMORA_JOBS:-2}"
 corpus="$build/corpus"
 mkdir -p "$corpus"

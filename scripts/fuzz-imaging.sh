@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 build="$root/build/imaging-fuzz"
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPELMORA_FUZZ=ON -DPELMORA_ONLY='^imaging$|^fuzz/imaging$' >/dev/null
+  -DPELMORA_FUZZ=ON -DPELMORA_ONLY='^crash/(include|base|imaging)$|^fuzz/imaging$' >/dev/null
 cmake --build "$build" -j2 --target unpack_blob_fuzz bmp_decode_fuzz
 
 # Seeds: valid blobs and BMP files of every depth the reader takes.

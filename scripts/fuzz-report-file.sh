@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
 build="$root/build/fuzz-report-file"
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPELMORA_FUZZ=ON -DPELMORA_ONLY='crash/core/(com|settings)|crash/report/file|fuzz/report_file' >/dev/null
+  -DPELMORA_FUZZ=ON -DPELMORA_ONLY='crash/(include|base|settings)|crash/report/file|fuzz/report_file' >/dev/null
 cmake --build "$build" --target report_file_fuzzer -j "${PELMORA_JOBS:-2}"
 corpus="$build/corpus"
 mkdir -p "$corpus"

@@ -7,12 +7,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
 build="$root/build/fuzz-settings"
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPELMORA_FUZZ=ON -DPELMORA_ONLY='crash/core/(com|settings)|tools/settings|fuzz/settings' >/dev/null
+  -DPELMORA_FUZZ=ON -DPELMORA_ONLY='crash/(include|base|settings|flow|handling/lifetime)|tools/settings|fuzz/settings' >/dev/null
 cmake --build "$build" --target settings_fuzzer ostrel-settings -j "${PELMORA_JOBS:-2}"
 corpus="$build/corpus"
 mkdir -p "$corpus"
 # Seeds: this build's settings stream, and a short stream with every value type.
-"$build/bin/ostrel-settings" compile "$root/crash/core/settings/pelmora.settings" "$build/pelmora.bin"
+"$build/bin/ostrel-settings" compile "$root/app/pelmora.settings" "$build/pelmora.bin"
 { printf '\x00'; cat "$build/pelmora.bin"; } >"$corpus/seed-pelmora"
 printf '\x00TPF0\x07TOstrel\x06Ostrel\x01A\x02\xfe\x01B\x03\x00\x80\x01C\x04\x01\x02\x03\x04\x01D\x06\x02hi\x01E\x07\x02\xc3\xa9\x01F\x08\x01G\x09\x01H\x0c\x01\x00\x00\x00x\x01I\x12\x01\x00\x00\x00\xac\x20\x01J\x14\x01\x00\x00\x00y\x00' >"$corpus/seed-types"
 "$build/bin/settings_fuzzer" -max_total_time="$seconds" -max_len=8192 -print_final_stats=1 \

@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
 build="$root/build/fuzz-stack"
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPELMORA_FUZZ=ON -DPELMORA_ONLY='imaging|crash/report/(disasm|symbols|stack)|fuzz/stack' >/dev/null
+  -DPELMORA_FUZZ=ON -DPELMORA_ONLY='crash/(include|base|imaging)|crash/report/(disasm|symbols|stack)|fuzz/stack' >/dev/null
 cmake --build "$build" --target stack_fuzzer -j "${PELMORA_JOBS:-2}"
 corpus="$build/corpus"
 mkdir -p "$corpus"

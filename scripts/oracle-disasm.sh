@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/oracle-disasm"
 [ $# -ge 1 ] && export PELMORA_WINE_DLLS="$1"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_SANITIZE=OFF \
-  -DPELMORA_ONLY='crash/report/disasm|tests/unit/disasm' >/dev/null
+  -DPELMORA_ONLY='crash/(include|base)|crash/report/disasm|tests/unit/disasm' >/dev/null
 cmake --build "$build" --target disasm_oracle_tests -j "${PELMORA_JOBS:-2}" >/dev/null
 PELMORA_ORACLE_FULL=1 "$build/bin/disasm_oracle_tests" --gtest_brief=0 |
   grep -v -E '^\[ *(RUN|OK) *\]|^Running main|^Note:|^\[-+\]|^\[=+\]|^$'

@@ -10,7 +10,7 @@ pelmora_warnings(Pelmora)
 
 # The reporter's settings and the program's own symbols travel inside the exe.
 include(${PROJECT_SOURCE_DIR}/cmake/OstrelSettings.cmake)
-ostrel_embed_settings(Pelmora ${PROJECT_SOURCE_DIR}/crash/core/settings/pelmora.settings)
+ostrel_embed_settings(Pelmora ${PROJECT_SOURCE_DIR}/app/pelmora.settings)
 target_link_libraries(Pelmora PRIVATE ostrel)
 include(${PROJECT_SOURCE_DIR}/cmake/OstrelSymbols.cmake)
 ostrel_embed_symbols(Pelmora)

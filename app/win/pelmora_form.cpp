@@ -8,7 +8,7 @@
 #include "app/website_sql.h"
 #include "app/win/control_ids.h"
 #include "app/win/ui_support.h"
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 #include "goldmine/win/text_encoding.h"
 
 namespace pelmora {

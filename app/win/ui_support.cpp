@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 namespace pelmora {
 

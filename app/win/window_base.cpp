@@ -1,6 +1,6 @@
 #include "app/win/window_base.h"
 
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 namespace pelmora {
 

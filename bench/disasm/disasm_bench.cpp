@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "decoder.h"
-#include "instruction_text.h"
-#include "memory_image.h"
+#include "crash/report/disasm/decoder.h"
+#include "crash/report/disasm/instruction_text.h"
+#include "crash/report/disasm/memory_image.h"
 
 namespace {
 

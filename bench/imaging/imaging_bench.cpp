@@ -4,10 +4,10 @@
 //   imaging_bench [benchmark flags]          pictures from $IMAGING_BENCH_DATA
 //   imaging_bench --once KIND PICTURE        one run for callgrind; KIND is
 //                                            colour, grey, libpng or zlib
-#include "imaging/bmp_codec.h"
-#include "imaging/compression.h"
-#include "imaging/png_encoder.h"
-#include "imaging/wu_quantizer.h"
+#include "crash/imaging/bmp_codec.h"
+#include "crash/imaging/compression.h"
+#include "crash/imaging/png_encoder.h"
+#include "crash/imaging/wu_quantizer.h"
 
 #include <benchmark/benchmark.h>
 #include <png.h>

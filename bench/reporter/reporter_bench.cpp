@@ -22,7 +22,7 @@
 #include <vector>
 
 #ifdef WITH_OSTREL
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 #endif
 
 namespace {

@@ -1,6 +1,6 @@
 // A BMP file edited outside the program is untrusted: its header checks must
 // refuse whatever does not fit the file and never read past it.
-#include "imaging/bmp_codec.h"
+#include "crash/imaging/bmp_codec.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // Compressed blobs come from a resource that may be damaged; unpacking and
 // raw inflation must give a defined result and stay inside their buffers.
-#include "imaging/compression.h"
+#include "crash/imaging/compression.h"
 
 #include <cstdlib>
 #include <cstring>

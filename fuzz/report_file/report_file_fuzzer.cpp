@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "crash/core/settings/utf.h"
-#include "crash/report/file/report_fields.h"
+#include "crash/base/utf.h"
+#include "crash/report/file/text_fields.h"
 #include "crash/report/file/report_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

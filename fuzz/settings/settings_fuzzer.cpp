@@ -6,11 +6,11 @@
 #include <span>
 #include <stdexcept>
 
-#include "crash/core/settings/code_page.h"
-#include "crash/core/settings/memory_platform.h"
-#include "crash/core/settings/property_stream.h"
-#include "crash/core/settings/reporter_settings.h"
-#include "crash/core/settings/settings_environment.h"
+#include "crash/settings/code_page.h"
+#include "crash/settings/memory_platform.h"
+#include "crash/settings/property_stream.h"
+#include "crash/settings/reporter_settings.h"
+#include "crash/settings/settings_environment.h"
 #include "tools/settings/pe_resources.h"
 
 namespace {

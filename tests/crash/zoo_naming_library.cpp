@@ -2,7 +2,7 @@
 // threads, and the program unloads it afterwards.
 #include <windows.h>
 
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 extern "C" __declspec(dllexport) void NameThreads(DWORD worker) {
   ostrel::SetThreadName(worker, u"named by the library");

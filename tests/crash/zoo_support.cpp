@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 namespace zoo {
 namespace {
@@ -29,7 +29,9 @@ void OnPhase(ostrel::IExceptionReport* report, bool&) {
       name.empty() ? "-" : Narrow(name).c_str());
 }
 
-void OnAction(int action, ostrel::IExceptionReport*, bool&) { Say("action %d", action); }
+void OnAction(ostrel::ReportAction action, ostrel::IExceptionReport*, bool&) {
+  Say("action %d", static_cast<int>(action));
+}
 
 }  // namespace
 

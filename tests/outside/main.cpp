@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 int main() {
   std::printf("outside: reporter main thread %s\n", ostrel::MainThreadId() ? "known" : "unknown");

@@ -1,9 +1,9 @@
 // Converts a BMP file into the PNG that the screenshot encoder would send, so
 // the encoder can be checked from outside.
 //   bmp2png [--format N] [--fit WxH] [--bmp out.bmp] input.bmp output.png
-#include "imaging/bmp_codec.h"
-#include "imaging/mitchell_scaler.h"
-#include "imaging/png_encoder.h"
+#include "crash/imaging/bmp_codec.h"
+#include "crash/imaging/mitchell_scaler.h"
+#include "crash/imaging/png_encoder.h"
 
 #include <cstdio>
 #include <cstdlib>

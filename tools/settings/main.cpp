@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "crash/core/integrity/image_checksum.h"
-#include "crash/core/settings/property_stream.h"
+#include "crash/handling/lifetime/image_checksum.h"
+#include "crash/settings/property_stream.h"
 #include "tools/settings/pe_resources.h"
 #include "tools/settings/settings_dump.h"
 #include "tools/settings/settings_source.h"

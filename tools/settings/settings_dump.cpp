@@ -4,12 +4,12 @@
 #include <map>
 #include <vector>
 
-#include "crash/core/settings/defaults_table.h"
-#include "crash/core/settings/memory_platform.h"
-#include "crash/core/settings/property_stream.h"
-#include "crash/core/settings/reporter_settings.h"
-#include "crash/core/settings/settings_environment.h"
-#include "crash/core/settings/utf.h"
+#include "crash/settings/defaults_table.h"
+#include "crash/settings/memory_platform.h"
+#include "crash/settings/property_stream.h"
+#include "crash/settings/reporter_settings.h"
+#include "crash/settings/settings_environment.h"
+#include "crash/base/utf.h"
 
 namespace ostrel {
 

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "crash/core/settings/password_cipher.h"
-#include "crash/core/settings/utf.h"
+#include "crash/settings/password_cipher.h"
+#include "crash/base/utf.h"
 
 namespace ostrel {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "crash/core/settings/property_stream.h"
+#include "crash/settings/property_stream.h"
 
 namespace ostrel {
 

@@ -12,7 +12,7 @@
 #include "crash/report/symbols/lookup.h"
 #include "crash/report/symbols/settings_stamp.h"
 #include "crash/report/symbols/symbol_text.h"
-#include "imaging/compression.h"
+#include "crash/imaging/compression.h"
 #include "tools/symbols/file_environment.h"
 #include "tools/symbols/pe_editor.h"
 #include "tools/symbols/symbol_collector.h"

@@ -1,5 +1,5 @@
 #include "crash/report/compose/field_formats.h"
-#include "crash/report/text/short_text.h"
+#include "crash/base/short_text.h"
 
 namespace ostrel {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "crash/report/disasm/memory_reader.h"
-#include "crash/report/text/short_text.h"
+#include "crash/base/short_text.h"
 
 namespace ostrel {
 namespace {

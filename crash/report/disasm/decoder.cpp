@@ -1,8 +1,8 @@
-#include "decoder.h"
+#include "crash/report/disasm/decoder.h"
 
 #include <cstring>
 
-#include "opcode_table.h"
+#include "crash/report/disasm/opcode_table.h"
 
 namespace ostrel {
 namespace {

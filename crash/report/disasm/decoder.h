@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "instruction.h"
-#include "memory_reader.h"
+#include "crash/report/disasm/instruction.h"
+#include "crash/report/disasm/memory_reader.h"
 
 namespace ostrel {
 

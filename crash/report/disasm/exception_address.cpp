@@ -1,9 +1,9 @@
-#include "exception_address.h"
+#include "crash/report/disasm/exception_address.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "decoder.h"
+#include "crash/report/disasm/decoder.h"
 
 namespace ostrel {
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "function_parser.h"
-#include "memory_reader.h"
+#include "crash/report/disasm/function_parser.h"
+#include "crash/report/disasm/memory_reader.h"
 
 namespace ostrel {
 

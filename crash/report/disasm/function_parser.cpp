@@ -1,10 +1,10 @@
-#include "function_parser.h"
+#include "crash/report/disasm/function_parser.h"
 
 #include <algorithm>
 #include <map>
 
-#include "decoder.h"
-#include "module_ranges.h"
+#include "crash/report/disasm/decoder.h"
+#include "crash/report/disasm/module_ranges.h"
 
 namespace ostrel {
 namespace {

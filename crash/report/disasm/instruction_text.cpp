@@ -1,13 +1,13 @@
-#include "instruction_text.h"
+#include "crash/report/disasm/instruction_text.h"
 
 #include <array>
 #include <cstdio>
 #include <cstring>
 
-#include "decoder.h"
-#include "module_ranges.h"
-#include "opcode_table.h"
-#include "text_buffer.h"
+#include "crash/report/disasm/decoder.h"
+#include "crash/report/disasm/module_ranges.h"
+#include "crash/report/disasm/opcode_table.h"
+#include "crash/report/disasm/text_buffer.h"
 
 namespace ostrel {
 namespace {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "instruction.h"
-#include "memory_reader.h"
-#include "symbols.h"
+#include "crash/report/disasm/instruction.h"
+#include "crash/report/disasm/memory_reader.h"
+#include "crash/report/disasm/disasm_symbols.h"
 
 namespace ostrel {
 

@@ -1,8 +1,8 @@
-#include "listing.h"
+#include "crash/report/disasm/listing.h"
 
 #include <algorithm>
 
-#include "instruction_text.h"
+#include "crash/report/disasm/instruction_text.h"
 
 namespace ostrel {
 namespace {

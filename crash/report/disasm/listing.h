@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "function_parser.h"
-#include "memory_reader.h"
-#include "symbols.h"
+#include "crash/report/disasm/function_parser.h"
+#include "crash/report/disasm/memory_reader.h"
+#include "crash/report/disasm/disasm_symbols.h"
 
 namespace ostrel {
 

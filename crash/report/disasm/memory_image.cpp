@@ -1,4 +1,4 @@
-#include "memory_image.h"
+#include "crash/report/disasm/memory_image.h"
 
 #include <algorithm>
 #include <cstring>

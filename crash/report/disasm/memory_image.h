@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "memory_reader.h"
+#include "crash/report/disasm/memory_reader.h"
 
 namespace ostrel {
 

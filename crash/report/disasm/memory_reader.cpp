@@ -1,4 +1,4 @@
-#include "memory_reader.h"
+#include "crash/report/disasm/memory_reader.h"
 
 namespace ostrel {
 

@@ -1,4 +1,4 @@
-#include "module_ranges.h"
+#include "crash/report/disasm/module_ranges.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "memory_reader.h"
+#include "crash/report/disasm/memory_reader.h"
 
 namespace ostrel {
 

@@ -1,4 +1,4 @@
-#include "opcode_table.h"
+#include "crash/report/disasm/opcode_table.h"
 
 #include <cstring>
 #include <initializer_list>

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "instruction.h"
+#include "crash/report/disasm/instruction.h"
 
 namespace ostrel {
 

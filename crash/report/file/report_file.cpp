@@ -1,7 +1,7 @@
 #include "crash/report/file/report_file.h"
 
-#include "crash/core/settings/utf.h"
-#include "crash/report/file/report_fields.h"
+#include "crash/base/utf.h"
+#include "crash/report/file/text_fields.h"
 
 namespace ostrel {
 namespace {

@@ -1,5 +1,5 @@
 #include "crash/report/lists/hardware_list.h"
-#include "crash/report/text/short_text.h"
+#include "crash/base/short_text.h"
 
 namespace ostrel {
 namespace {

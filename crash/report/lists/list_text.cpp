@@ -1,5 +1,5 @@
 #include "crash/report/lists/list_text.h"
-#include "crash/report/text/short_text.h"
+#include "crash/base/short_text.h"
 
 #include <algorithm>
 

@@ -5,8 +5,8 @@
 #include "crash/report/stack/stack_tables.h"
 #include "crash/report/symbols/demangle.h"
 #include "crash/report/symbols/lookup.h"
-#include "crash/report/text/short_text.h"
-#include "imaging/compression.h"
+#include "crash/base/short_text.h"
+#include "crash/imaging/compression.h"
 
 namespace ostrel {
 namespace {

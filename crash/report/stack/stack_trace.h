@@ -13,7 +13,7 @@
 
 #include "crash/report/disasm/function_parser.h"
 #include "crash/report/disasm/memory_reader.h"
-#include "crash/report/disasm/symbols.h"
+#include "crash/report/disasm/disasm_symbols.h"
 #include "crash/report/symbols/map_file.h"
 
 namespace ostrel {

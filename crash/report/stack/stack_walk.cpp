@@ -6,7 +6,7 @@
 #include "crash/report/symbols/demangle.h"
 #include "crash/report/symbols/describe.h"
 #include "crash/report/symbols/lookup.h"
-#include "crash/report/text/short_text.h"
+#include "crash/base/short_text.h"
 
 namespace ostrel {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "crash/report/symbols/symbol_text.h"
-#include "imaging/compression.h"
+#include "crash/imaging/compression.h"
 
 namespace ostrel {
 namespace {

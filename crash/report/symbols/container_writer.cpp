@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "crash/report/symbols/container.h"
-#include "imaging/compression.h"
+#include "crash/imaging/compression.h"
 
 namespace ostrel {
 namespace {

@@ -1,15 +1,15 @@
-// Text helpers shared by the symbol readers: UTF-8/UTF-16 conversion and
-// comparisons that ignore ASCII case, as unit and file names need.
+// Text helpers shared by the symbol readers (UTF-8 and UTF-16 come from the
+// base): comparisons that ignore ASCII case, as unit and file names need.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "crash/base/utf.h"
+
 namespace ostrel {
 
-std::u16string Utf8ToUtf16(std::string_view text);
-std::string Utf16ToUtf8(std::u16string_view text);
 std::u16string AsciiToUtf16(std::string_view text);
 
 char16_t FoldCase(char16_t c);

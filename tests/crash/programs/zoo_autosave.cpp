@@ -14,7 +14,7 @@
 #include <string>
 
 #include "zoo_support.h"
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "zoo_support.h"
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <atomic>
 
 #include "zoo_support.h"
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ void OnFreeze(ostrel::IExceptionReport*, bool&) {
   if (++g_reports == 2) g_secondAt = GetTickCount();
 }
 
-void OnAction(int, ostrel::IExceptionReport*, bool&) {
+void OnAction(ostrel::ReportAction, ostrel::IExceptionReport*, bool&) {
   if (g_reports == 1) g_firstEnded = GetTickCount();
 }
 

@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include "zoo_support.h"
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 #include <cstdlib>
 #include <cstring>

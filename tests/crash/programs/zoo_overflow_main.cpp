@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include "zoo_support.h"
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 volatile int g_limit = 0x7FFFFFFF;  // never reached: the stack ends first
 __attribute__((noinline)) int Recurse(int depth) {

@@ -21,7 +21,7 @@
 #include <windows.h>
 
 #include "zoo_support.h"
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "zoo_support.h"
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 namespace {
 

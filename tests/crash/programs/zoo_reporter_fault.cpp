@@ -15,7 +15,7 @@
 #include <windows.h>
 
 #include "zoo_support.h"
-#include "crash/core/handling/ostrel.h"
+#include "ostrel/ostrel.h"
 
 volatile bool faulted = false;
 void Faulting(ostrel::IExceptionReport*, bool&) {

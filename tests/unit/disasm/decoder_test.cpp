@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "decoder.h"
-#include "test_memory.h"
+#include "crash/report/disasm/decoder.h"
+#include "tests/unit/disasm/test_memory.h"
 
 namespace ostrel::test {
 namespace {

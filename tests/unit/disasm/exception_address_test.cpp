@@ -1,8 +1,8 @@
-#include "exception_address.h"
+#include "crash/report/disasm/exception_address.h"
 
 #include <gtest/gtest.h>
 
-#include "test_memory.h"
+#include "tests/unit/disasm/test_memory.h"
 
 namespace ostrel::test {
 namespace {

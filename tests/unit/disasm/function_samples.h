@@ -1,7 +1,7 @@
 // Small functions built byte by byte for the parser and listing tests.
 #pragma once
 
-#include "test_memory.h"
+#include "tests/unit/disasm/test_memory.h"
 
 namespace ostrel::test {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "function_samples.h"
-#include "listing.h"
+#include "tests/unit/disasm/function_samples.h"
+#include "crash/report/disasm/listing.h"
 
 namespace ostrel::test {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "memory_image.h"
-#include "memory_reader.h"
+#include "crash/report/disasm/memory_image.h"
+#include "crash/report/disasm/memory_reader.h"
 
 namespace ostrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "oracle.h"
+#include "tests/unit/disasm/oracle.h"
 
 #include <Zydis/Zydis.h>
 #include <capstone/capstone.h>
@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <sstream>
 
-#include "decoder.h"
-#include "memory_image.h"
+#include "crash/report/disasm/decoder.h"
+#include "crash/report/disasm/memory_image.h"
 
 namespace ostrel::test {
 namespace {

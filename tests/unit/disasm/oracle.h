@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "instruction.h"
-#include "memory_reader.h"
+#include "crash/report/disasm/instruction.h"
+#include "crash/report/disasm/memory_reader.h"
 
 namespace ostrel::test {
 

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <random>
 
-#include "memory_image.h"
-#include "oracle.h"
+#include "crash/report/disasm/memory_image.h"
+#include "tests/unit/disasm/oracle.h"
 
 namespace ostrel::test {
 namespace {

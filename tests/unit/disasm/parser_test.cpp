@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "function_parser.h"
-#include "function_samples.h"
+#include "crash/report/disasm/function_parser.h"
+#include "tests/unit/disasm/function_samples.h"
 
 namespace ostrel::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "memory_image.h"
+#include "crash/report/disasm/memory_image.h"
 
 namespace ostrel::test {
 

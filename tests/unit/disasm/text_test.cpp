@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "instruction_text.h"
-#include "test_memory.h"
+#include "crash/report/disasm/instruction_text.h"
+#include "tests/unit/disasm/test_memory.h"
 
 namespace ostrel::test {
 namespace {

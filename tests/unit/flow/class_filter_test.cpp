@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "crash/core/flow/class_filter.h"
-#include "crash/core/settings/exception_settings.h"
+#include "crash/flow/class_filter.h"
+#include "crash/settings/exception_settings.h"
 #include "tests/unit/settings/settings_test_support.h"
 
 namespace app {
@@ -53,14 +53,14 @@ TEST_F(Filter, F1ClassAndDescendantsGetOnlyThePlainBox) {
     EXPECT_EQ(r.group, FilterGroup::F1);
     EXPECT_FALSE(r.createBugReport || r.createScreenshot || r.appendScreenshot || r.pauseThreads ||
                  r.callHandlers);
-    EXPECT_EQ(r.show, ShowSetting::Plain);
+    EXPECT_EQ(r.show, ShowMode::Plain);
   }
   // Everything else, and an exception without an object, is in Gn.
   for (const auto& r : {For<app::EDatabaseError>(), For()}) {
     EXPECT_EQ(r.group, FilterGroup::Gn);
     EXPECT_TRUE(r.createBugReport && r.createScreenshot && r.appendScreenshot && r.pauseThreads &&
                 r.callHandlers);
-    EXPECT_EQ(r.show, ShowSetting::Box);
+    EXPECT_EQ(r.show, ShowMode::Box);
   }
 }
 
@@ -70,7 +70,7 @@ TEST_F(Filter, F1IsTriedBeforeF2) {
   EXPECT_EQ(For<app::EDBEditError>().group, FilterGroup::F1);
   const auto r = For<app::EConvertError>();
   EXPECT_EQ(r.group, FilterGroup::F2);
-  EXPECT_EQ(r.show, ShowSetting::Assistant);
+  EXPECT_EQ(r.show, ShowMode::Assistant);
   EXPECT_EQ(r.showAssistant, u"SaveAssistant");
 }
 
@@ -78,11 +78,11 @@ TEST_F(Filter, ScreenshotPauseAndShowFollowTheirKeys) {
   Use({MakeIntProperty("ScrShotDepth", 0), MakeIntProperty("GnShowCfg", 260)});
   EXPECT_FALSE(For().createScreenshot);
   // 260 would wrap to "show nothing" in a byte; out of range shows the box.
-  EXPECT_EQ(For().show, ShowSetting::Box);
+  EXPECT_EQ(For().show, ShowMode::Box);
   module->SetGnShowCfg(-1);
-  EXPECT_EQ(For().show, ShowSetting::Box);
+  EXPECT_EQ(For().show, ShowMode::Box);
   module->SetGnShowCfg(4);
-  EXPECT_EQ(For().show, ShowSetting::Nothing);
+  EXPECT_EQ(For().show, ShowMode::Nothing);
   module->SetGnNoSuspend(true);
   EXPECT_FALSE(For().pauseThreads);
 }
@@ -94,17 +94,17 @@ TEST_F(Filter, BuiltInDefaultsWithoutFilterKeys) {
   EXPECT_EQ(d.group, FilterGroup::Gn);
   EXPECT_TRUE(d.createBugReport && d.callHandlers);
   EXPECT_FALSE(d.createScreenshot || d.pauseThreads);
-  EXPECT_EQ(d.show, ShowSetting::Box);
+  EXPECT_EQ(d.show, ShowMode::Box);
 }
 
 TEST_F(Filter, ReadsAnExceptionsOwnSettings) {
   Use();
   auto own = TExceptionSettings::Create(p.env, module, {}).As<ISettingsLookup>(kIidSettingsLookup);
   ASSERT_TRUE(own);
-  EXPECT_EQ(ApplyClassFilter(*own, &typeid(app::EDBEditError)).show, ShowSetting::Plain);
+  EXPECT_EQ(ApplyClassFilter(*own, &typeid(app::EDBEditError)).show, ShowMode::Plain);
   static_cast<SettingsCore*>(own->ImplementingObject())->SetInt("F1ShowCfg", 0);
-  EXPECT_EQ(ApplyClassFilter(*own, &typeid(app::EDBEditError)).show, ShowSetting::Box);
-  EXPECT_EQ(For<app::EDBEditError>().show, ShowSetting::Plain);
+  EXPECT_EQ(ApplyClassFilter(*own, &typeid(app::EDBEditError)).show, ShowMode::Box);
+  EXPECT_EQ(For<app::EDBEditError>().show, ShowMode::Plain);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "crash/core/flow/exception_history.h"
+#include "crash/flow/exception_history.h"
 
 namespace ostrel {
 namespace {

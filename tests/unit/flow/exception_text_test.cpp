@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "crash/core/flow/exception_text.h"
+#include "crash/flow/exception_text.h"
 
 namespace ostrel {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "crash/core/flow/freeze_logic.h"
+#include "crash/flow/freeze_logic.h"
 
 namespace ostrel {
 namespace {

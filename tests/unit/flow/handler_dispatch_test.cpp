@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "crash/core/flow/handler_dispatch.h"
+#include "crash/flow/handler_dispatch.h"
 
 namespace ostrel {
 namespace {
@@ -38,11 +38,11 @@ void Method(void* object, IExceptionReport* report, bool& handled) {
 }
 
 template <int N>
-void ActionRoutine(int action, IExceptionReport* report, bool& handled) {
+void ActionRoutine(ReportAction action, IExceptionReport* report, bool& handled) {
   Of(report).Hit("r" + std::to_string(N) + ":" + std::to_string(action), handled);
 }
 
-void ActionMethod(void* object, int action, IExceptionReport* report, bool& handled) {
+void ActionMethod(void* object, ReportAction action, IExceptionReport* report, bool& handled) {
   Of(report).Hit(*static_cast<std::string*>(object) + ":" + std::to_string(action), handled);
 }
 
@@ -172,10 +172,10 @@ TEST_F(HandlerDispatch, ActionsStopAtHandledHiddenAllRun) {
   lists.RegisterAction(&ActionMethod, &m1, kHere);
   lists.RegisterAction(&ActionRoutine<1>, kHere);
   bool handled = false;
-  FireActionHandlers(lists, 12, Context(), handled);
+  FireActionHandlers(lists, kActionRestart, Context(), handled);
   EXPECT_EQ(rec.calls, (Calls{"m1:12", "r1:12"}));
   Reset({{"m1:6", SetHandled}});
-  FireActionHandlers(lists, 6, Context(), handled);
+  FireActionHandlers(lists, kActionSent, Context(), handled);
   EXPECT_TRUE(handled);
   EXPECT_EQ(rec.calls, (Calls{"m1:6"}));
 

@@ -1,7 +1,7 @@
-#include "imaging/bmp_codec.h"
+#include "crash/imaging/bmp_codec.h"
 
-#include "png_test_support.h"
-#include "run_command.h"
+#include "tests/unit/imaging/png_test_support.h"
+#include "tests/unit/imaging/run_command.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

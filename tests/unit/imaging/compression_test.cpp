@@ -1,4 +1,4 @@
-#include "imaging/compression.h"
+#include "crash/imaging/compression.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -1,4 +1,4 @@
-#include "imaging/mitchell_scaler.h"
+#include "crash/imaging/mitchell_scaler.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "imaging/png_encoder.h"
+#include "crash/imaging/png_encoder.h"
 
-#include "imaging/compression.h"
-#include "png_test_support.h"
+#include "crash/imaging/compression.h"
+#include "tests/unit/imaging/png_test_support.h"
 
 #include <gtest/gtest.h>
 

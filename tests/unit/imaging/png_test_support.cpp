@@ -1,7 +1,7 @@
-#include "png_test_support.h"
+#include "tests/unit/imaging/png_test_support.h"
 
-#include "imaging/compression.h"
-#include "run_command.h"
+#include "crash/imaging/compression.h"
+#include "tests/unit/imaging/run_command.h"
 
 #include <png.h>
 #include <unistd.h>

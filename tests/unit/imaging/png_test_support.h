@@ -2,7 +2,7 @@
 // them apart chunk by chunk.
 #pragma once
 
-#include "imaging/bitmap_pixels.h"
+#include "crash/imaging/bitmap_pixels.h"
 
 #include <cstdint>
 #include <map>

@@ -1,4 +1,4 @@
-#include "posix_zip_file_system.h"
+#include "tests/unit/imaging/posix_zip_file_system.h"
 
 #include <sys/stat.h>
 

@@ -2,7 +2,7 @@
 // checked with unzip and Python's zipfile.
 #pragma once
 
-#include "imaging/zip_archive.h"
+#include "crash/imaging/zip_archive.h"
 
 #include <set>
 

@@ -1,4 +1,4 @@
-#include "run_command.h"
+#include "tests/unit/imaging/run_command.h"
 
 #include <sys/wait.h>
 

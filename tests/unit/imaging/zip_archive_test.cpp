@@ -1,8 +1,8 @@
-#include "imaging/zip_archive.h"
+#include "crash/imaging/zip_archive.h"
 
-#include "imaging/compression.h"
-#include "posix_zip_file_system.h"
-#include "run_command.h"
+#include "crash/imaging/compression.h"
+#include "tests/unit/imaging/posix_zip_file_system.h"
+#include "tests/unit/imaging/run_command.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "crash/report/file/report_fields.h"
+#include "crash/report/file/text_fields.h"
 
 #include <gtest/gtest.h>
 

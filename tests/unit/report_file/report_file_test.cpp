@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "crash/core/settings/utf.h"
-#include "crash/report/file/report_fields.h"
+#include "crash/base/utf.h"
+#include "crash/report/file/text_fields.h"
 
 namespace ostrel {
 namespace {

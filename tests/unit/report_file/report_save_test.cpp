@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "crash/core/settings/utf.h"
+#include "crash/base/utf.h"
 
 namespace ostrel {
 namespace {

@@ -1,4 +1,4 @@
-#include "crash/core/settings/class_list.h"
+#include "crash/settings/class_list.h"
 
 #include <gtest/gtest.h>
 

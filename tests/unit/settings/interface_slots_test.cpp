@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "crash/core/settings/settings_interfaces.h"
+#include "ostrel/reporter_settings.h"
 
 namespace ostrel {
 namespace {

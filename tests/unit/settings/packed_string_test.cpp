@@ -1,4 +1,4 @@
-#include "crash/core/settings/packed_string.h"
+#include "crash/settings/packed_string.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "crash/core/settings/placeholders.h"
+#include "crash/settings/placeholders.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "crash/core/settings/property_stream.h"
+#include "crash/settings/property_stream.h"
 
 #include <gtest/gtest.h>
 

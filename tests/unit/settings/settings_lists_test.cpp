@@ -1,8 +1,8 @@
-#include "crash/core/settings/settings_lists.h"
+#include "crash/settings/settings_lists.h"
 
 #include <gtest/gtest.h>
 
-#include "crash/core/settings/exception_settings.h"
+#include "crash/settings/exception_settings.h"
 #include "tests/unit/settings/settings_test_support.h"
 
 namespace ostrel {

@@ -4,9 +4,9 @@
 #include <set>
 #include <thread>
 
-#include "crash/core/settings/defaults_table.h"
-#include "crash/core/settings/exception_settings.h"
-#include "crash/core/settings/password_cipher.h"
+#include "crash/settings/defaults_table.h"
+#include "crash/settings/exception_settings.h"
+#include "crash/settings/password_cipher.h"
 #include "tests/unit/settings/settings_test_support.h"
 
 namespace ostrel {

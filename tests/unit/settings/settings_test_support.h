@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "crash/core/settings/memory_platform.h"
-#include "crash/core/settings/placeholders.h"
-#include "crash/core/settings/property_stream.h"
-#include "crash/core/settings/reporter_settings.h"
-#include "crash/core/settings/settings_environment.h"
+#include "crash/settings/memory_platform.h"
+#include "crash/settings/placeholders.h"
+#include "crash/settings/property_stream.h"
+#include "crash/settings/reporter_settings.h"
+#include "crash/settings/settings_environment.h"
 
 namespace ostrel::testing {
 

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "crash/core/settings/password_cipher.h"
-#include "crash/core/settings/property_stream.h"
+#include "crash/settings/password_cipher.h"
+#include "crash/settings/property_stream.h"
 #include "tools/settings/pe_resources.h"
 #include "tools/settings/settings_dump.h"
 #include "tools/settings/settings_source.h"
@@ -120,7 +120,7 @@ TEST(PeResources, DamagedFilesAreReportedNotRead) {
 }
 
 TEST(SettingsDump, PelmoraSettingsReadAsTheProgramReadsThem) {
-  std::ifstream in(std::string(PELMORA_SOURCE_DIR) + "/crash/core/settings/pelmora.settings");
+  std::ifstream in(std::string(PELMORA_SOURCE_DIR) + "/app/pelmora.settings");
   ASSERT_TRUE(in);
   const std::string source((std::istreambuf_iterator<char>(in)), {});
   const auto stream = WritePropertyStream(ParseSettingsSource(source));

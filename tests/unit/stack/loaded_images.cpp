@@ -1,4 +1,4 @@
-#include "loaded_images.h"
+#include "tests/unit/stack/loaded_images.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "crash/report/stack/stack_trace.h"
-#include "loaded_images.h"
+#include "tests/unit/stack/loaded_images.h"
 
 namespace ostrel {
 namespace {

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "test_pdb.h"
+#include "tests/unit/symbols/test_pdb.h"
 #include "crash/report/symbols/pdb_file.h"
 
 namespace ostrel {

@@ -3,8 +3,8 @@
 #include <map>
 #include <string>
 
-#include "test_image.h"
-#include "test_pdb.h"
+#include "tests/unit/symbols/test_image.h"
+#include "tests/unit/symbols/test_pdb.h"
 #include "crash/report/symbols/container.h"
 #include "crash/report/symbols/container_writer.h"
 #include "crash/report/symbols/describe.h"

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "test_image.h"
+#include "tests/unit/symbols/test_image.h"
 #include "crash/report/symbols/describe.h"
 #include "crash/report/symbols/symbol_sources.h"
 #include "crash/report/symbols/td32_reader.h"

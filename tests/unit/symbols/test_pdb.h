@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "test_image.h"
+#include "tests/unit/symbols/test_image.h"
 
 namespace ostrel::test {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "test_image.h"
+#include "tests/unit/symbols/test_image.h"
 #include "crash/report/symbols/container.h"
 #include "tools/symbols/pe_editor.h"
 #include "tools/symbols/symbol_collector.h"

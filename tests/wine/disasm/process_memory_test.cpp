@@ -4,11 +4,11 @@
 
 #include <cstring>
 
-#include "decoder.h"
-#include "instruction_text.h"
-#include "listing.h"
-#include "module_ranges.h"
-#include "process_memory.h"
+#include "crash/report/disasm/decoder.h"
+#include "crash/report/disasm/instruction_text.h"
+#include "crash/report/disasm/listing.h"
+#include "crash/report/disasm/module_ranges.h"
+#include "crash/report/disasm/process_memory.h"
 
 namespace ostrel {
 namespace {

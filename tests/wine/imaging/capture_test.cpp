@@ -1,4 +1,4 @@
-#include "imaging/win/nv_bitmap.h"
+#include "crash/imaging/win/nv_bitmap.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,5 +1,5 @@
-#include "imaging/compression.h"
-#include "imaging/win/zip_file_system_win32.h"
+#include "crash/imaging/compression.h"
+#include "crash/imaging/win/zip_file_system_win32.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

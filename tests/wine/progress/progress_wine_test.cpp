@@ -5,7 +5,7 @@
 #include <string>
 
 #include "crash/ui/progress/win/progress_alert.h"
-#include "imaging/win/nv_bitmap.h"
+#include "crash/imaging/win/nv_bitmap.h"
 
 namespace ostrel {
 namespace {

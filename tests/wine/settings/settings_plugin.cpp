@@ -2,8 +2,8 @@
 // next to the test program.
 #include <windows.h>
 
-#include "crash/core/settings/settings_registry.h"
-#include "crash/core/settings/win/process_settings.h"
+#include "crash/settings/settings_registry.h"
+#include "crash/settings/win/process_settings.h"
 
 using namespace ostrel;
 

@@ -9,10 +9,10 @@
 #include <regex>
 #include <string>
 
-#include "crash/core/settings/exception_settings.h"
-#include "crash/core/settings/utf.h"
-#include "crash/core/settings/win/kernel_object_security.h"
-#include "crash/core/settings/win/process_settings.h"
+#include "crash/settings/exception_settings.h"
+#include "crash/base/utf.h"
+#include "crash/settings/win/kernel_object_security.h"
+#include "crash/settings/win/process_settings.h"
 
 namespace ostrel {
 namespace {

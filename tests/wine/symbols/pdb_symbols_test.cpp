@@ -16,7 +16,7 @@
 #include "crash/report/symbols/pe_image.h"
 #include "crash/report/symbols/symbol_text.h"
 #include "crash/report/symbols/win/dbg_help_lock.h"
-#include "crash/report/symbols/win/symbols.h"
+#include "crash/report/symbols/win/loaded_symbols.h"
 #include "tests/wine/symbols/test_files.h"
 
 namespace ostrel {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "crash/report/lists/win/system_lists.h"
-#include "crash/report/text/short_text.h"
+#include "crash/base/short_text.h"
 
 namespace ostrel {
 

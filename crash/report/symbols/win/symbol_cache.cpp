@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "crash/report/symbols/symbol_text.h"
-#include "crash/report/symbols/win/symbols.h"
+#include "crash/report/symbols/win/loaded_symbols.h"
 #include "crash/report/symbols/win/win32_environment.h"
 
 namespace ostrel {

@@ -3,7 +3,7 @@
 #include "crash/report/symbols/demangle.h"
 #include "crash/report/symbols/pe_image.h"
 #include "crash/report/symbols/symbol_text.h"
-#include "crash/report/symbols/win/symbols.h"
+#include "crash/report/symbols/win/loaded_symbols.h"
 #include "crash/report/symbols/win/win32_environment.h"
 
 namespace ostrel {

@@ -1,0 +1,144 @@
+// The handling of one exception, from its record to the program going on,
+// restarting or ending.
+#include "crash/flow/class_filter.h"
+#include "crash/handling/exception_report/exception_report.h"
+#include "crash/ui/clipboard/win/clipboard.h"
+#include "crash/settings/win/process_settings.h"
+
+namespace ostrel::rt {
+namespace {
+
+std::uint64_t SecondsSince1601() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const std::uint64_t ticks =
+      (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  return ticks / 10000000u;
+}
+
+// Runs once the report is complete: the automatic actions.
+void AutoActions(bool complete, const std::u16string& text, IExceptionReport* report) {
+  if (!complete || !report) return;
+  auto* r = static_cast<TExceptionReport*>(report);
+  // Sending on its own arrives with delivery.
+  if (r->GetBool("AutoSave") && !(r->GetBool("AutoSaveIfNotSent") && r->SentFlag()) &&
+      r->FirstAutomaticSave() && !text.empty()) {
+    bool handled = false;
+    r->FireActions(kActionSave, nullptr, handled);
+    if (!handled && SaveBugReportAutomatically(*r, text)) {
+      bool ignored = false;
+      r->FireActions(kActionSaved, nullptr, ignored);
+    }
+  }
+  if (r->GetBool("AutoClip")) {
+    CopyToClipboard(text);
+  } else {
+    r->UnregisterReportCallback(AutoActions);
+  }
+}
+
+}  // namespace
+
+void FinishHandling(TExceptionReport& report, bool /*waitForSending*/) {
+  Runtime& runtime = Runtime::Get();
+  if (report.CriticalCallbackExists() ||
+      (runtime.Handlers().AnyExceptionHandlerForPhase(4) && report.RunHandlers())) {
+    std::u16string text;
+    report.ReportText(true, text);
+  }
+}
+
+void HandleRecord(const ExceptionMessageRecord& record) {
+  Runtime& runtime = Runtime::Get();
+  ClearTempFolder();
+  std::vector<InnerException> inner;
+  if (record.inner) inner = *record.inner;
+
+  ReportCreation creation;
+  creation.settings = SettingsForAddress(record.address);
+  creation.kind = static_cast<ReportKind>(record.type);
+  if (record.object) creation.object = *record.object;
+  creation.address = CheckExceptionAddress(record.address, false);
+  creation.canContinue = record.canContinue != 0;
+  creation.threadId = record.threadId;
+  creation.stackPointer = record.stackPointer;
+  creation.framePointer = record.framePointer;
+  creation.context = record.context;
+  creation.record = record.record.ExceptionCode ? &record.record : nullptr;
+  creation.source = record.source;
+  creation.relatedObject = record.relatedObject;
+  creation.package = record.package;
+  if (record.preparedStack) {
+    creation.preparedStack.assign(record.preparedStack, record.preparedStackLength);
+  }
+  ComPtr<TExceptionReport> report = TExceptionReport::Create(creation);
+  TExceptionReport& r = *report;
+
+  r.StorePhase(1);
+  r.SetInnerExceptions(std::move(inner));
+  bool handled;
+  if (creation.kind == ReportKind::Hidden) {
+    handled = true;
+    FireHiddenHandlers(runtime.Handlers(), r.Dispatch(), handled);
+  } else {
+    handled = false;
+    runtime.History().Record(SecondsSince1601());
+  }
+  if (!handled) r.SetPhaseAndFire(1, handled);
+  r.StorePhase(2);
+  // Other threads pause while the exception is handled, when the settings
+  // ask for it and the reporter is the executable's own.
+  const bool pause = !handled && creation.kind != ReportKind::Frozen && r.PauseThreadsWanted() &&
+                     runtime.Module() == GetModuleHandleW(nullptr);
+  struct Paused {
+    bool on;
+    ~Paused() {
+      if (on) ResumeThreads();
+    }
+  } paused{pause};
+  if (pause) PauseThreads(0);
+  if (!handled) {
+    if (r.MakeScreenShot()) r.TakeScreenShot();
+    if (r.MakeBugReport()) {
+      std::u16string text;
+      r.ReportText(false, text);
+    }
+    r.SetPhaseAndFire(2, handled);
+    r.StorePhase(3);
+    if (!handled) {
+      bool round = false;
+      r.SetPhaseAndFire(r.CurrentPhase(), round);
+    }
+    if (!(handled && r.Continuable())) {
+      if (!handled) {
+        if (r.GetBool("AutoSave") || r.GetBool("AutoSend") || r.GetBool("AutoClip")) {
+          r.RegisterReportCallback(AutoActions, true);
+        }
+        r.PresentException();
+      }
+      const bool shownAndChosen = r.Continuable() && r.ShowMode() != ShowMode::Nothing && r.ShownInGui();
+      if (!shownAndChosen) {
+        const std::uint64_t now = SecondsSince1601();
+        const ExceptionHistory& history = runtime.History();
+        const bool autoClose = history.AutoButtonDue(r.GetInt("AutoClose"), now);
+        const bool autoRestart = history.AutoButtonDue(r.GetInt("AutoRestart"), now);
+        bool ignored = false;
+        if (autoClose || (!r.Continuable() && !autoRestart)) {
+          r.FireActions(kActionClose, nullptr, ignored);
+          FinishHandling(r, true);
+          TerminateProgram();
+        } else if (autoRestart) {
+          r.FireActions(kActionRestart, nullptr, ignored);
+          FinishHandling(r, true);
+          RestartProgram(nullptr);
+        } else {
+          r.FireActions(kActionContinue, nullptr, ignored);
+        }
+      }
+      if (!handled) FinishHandling(r, false);
+    }
+  }
+  runtime.ResetFreezeMisses();
+}
+
+}  // namespace ostrel::rt

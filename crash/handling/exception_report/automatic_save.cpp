@@ -1,0 +1,59 @@
+// Saving a report into the bug report file (BugRepFile), automatically at
+// the end of handling.
+#include <shlobj.h>
+
+#include "crash/handling/exception_report/exception_report.h"
+#include "crash/report/file/report_path.h"
+#include "crash/report/file/report_save.h"
+#include "crash/report/file/win/file_store.h"
+
+namespace ostrel::rt {
+namespace {
+
+std::u16string ExePath() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return n == 0 || n >= MAX_PATH ? std::u16string() : std::u16string(path, path + n);
+}
+
+// "%userappdata%\<program>\<name>": where a report goes when the file
+// beside the program cannot be written (a folder without write access).
+std::u16string FallbackPath(const std::u16string& configured) {
+  if (configured.find(u'\\') != std::u16string::npos) return {};
+  wchar_t appData[MAX_PATH];
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, appData))) return {};
+  std::u16string program = ExePath();
+  program = program.substr(program.find_last_of(u'\\') + 1);
+  program = program.substr(0, program.rfind(u'.'));
+  return std::u16string(appData, appData + lstrlenW(appData)) + u"\\" + program + u"\\" +
+         configured;
+}
+
+ReportFileRules RulesOf(TExceptionReport& settings) {
+  ReportFileRules rules;
+  rules.append = settings.GetBool("AppendBugReps");
+  const std::int32_t limit = settings.GetInt("BugRepFileSize");
+  rules.sizeLimit = limit > 0 ? static_cast<std::uint32_t>(limit) : 0;
+  rules.exceptionDuplicates = settings.GetBool("NoDupExcepts");
+  rules.freezeDuplicates = settings.GetBool("NoDupFreezes");
+  rules.exceptionDuplicateLevel = settings.GetInt("DupExceptDef");
+  rules.freezeDuplicateLevel = settings.GetInt("DupFreezeDef");
+  return rules;
+}
+
+}  // namespace
+
+bool SaveBugReportAutomatically(TExceptionReport& report, const std::u16string& text) {
+  if (text.empty()) return false;
+  const std::u16string configured = report.GetText("BugRepFile");
+  if (configured.empty()) return false;
+  std::u16string folder = ExePath();
+  folder = folder.substr(0, folder.find_last_of(u'\\') + 1);
+  TWin32ReportFileStore store;
+  const SaveOutcome outcome = SaveReport(store, AbsoluteReportPath(configured, folder),
+                                         FallbackPath(configured), text, RulesOf(report));
+  if (outcome.saved) report.SetSavedFlag(true);
+  return outcome.saved;
+}
+
+}  // namespace ostrel::rt

@@ -1,0 +1,219 @@
+#pragma once
+// TExceptionReport: one exception on its way through the reporter. Every
+// settings key reads through the exception's own override list first.
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+#include "crash/base/ref_counted.h"
+#include "crash/flow/class_filter.h"
+#include "crash/handling/exception_report/fields_interface.h"
+#include "crash/handling/dispatch/runtime.h"
+#include "crash/report/stack/win/thread_stacks.h"
+#include "crash/report/compose/report_fields_list.h"
+#include "crash/settings/exception_settings.h"
+#include "crash/imaging/win/nv_bitmap.h"
+
+namespace ostrel {
+
+// {0BCABCF1-B70F-4952-B907-A129A9BD19FD}
+constexpr Guid kIidExceptionReportEx = {
+    0x0BCABCF1, 0xB70F, 0x4952, {0xB9, 0x07, 0xA1, 0x29, 0xA9, 0xBD, 0x19, 0xFD}};
+
+struct ReportCreation {
+  ComPtr<IReporterModuleSettings> settings;
+  ReportKind kind = ReportKind::Exception;
+  std::exception_ptr object;
+  std::uintptr_t address = 0;
+  bool canContinue = true;
+  DWORD threadId = 0;
+  std::uintptr_t stackPointer = 0, framePointer = 0;
+  const CONTEXT* context = nullptr;
+  const EXCEPTION_RECORD* record = nullptr;
+  std::uint8_t source = 0;
+  void* relatedObject = nullptr;
+  std::uintptr_t package = 0;
+  std::string preparedStack;
+};
+
+class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
+                               public SettingsLookupAdaptor,
+                               public ExceptionSettingsCore {
+ public:
+  static ComPtr<TExceptionReport> Create(const ReportCreation& creation);
+
+  HResult OSTREL_CALL QueryInterface(const Guid& iid, void** out) override;
+  std::uint32_t OSTREL_CALL AddRef() override { return refs_.Increment(); }
+  std::uint32_t OSTREL_CALL Release() override;
+  SettingsCore& Core() override { return *this; }
+
+  std::uint8_t OSTREL_CALL CurrentPhase() override { return phase_; }
+  bool OSTREL_CALL Continuable() override { return canContinue_; }
+  void OSTREL_CALL SetContinuable(bool value) override {
+    canContinue_ = value && originallyContinuable_;
+  }
+  ostrel::ReportKind OSTREL_CALL ReportKind() override { return kind_; }
+  const std::exception_ptr* OSTREL_CALL ExceptionObject() override {
+    return object_ ? &object_ : nullptr;
+  }
+  void OSTREL_CALL ExceptionClassName(std::u16string& out) override;
+  void OSTREL_CALL ExceptionText(std::u16string& out) override;
+  void OSTREL_CALL SetExceptionText(const std::u16string& text) override;
+  std::uintptr_t OSTREL_CALL FaultAddress() override { return address_; }
+  std::uint32_t OSTREL_CALL FaultingThreadId() override { return threadId_; }
+  std::uint32_t OSTREL_CALL ThreadStackId(int) override { return 0; }
+  void OSTREL_CALL ThreadCallStack(int, std::u16string& out) override { out.clear(); }
+  std::uint32_t OSTREL_CALL StackChecksum(int index) override {
+    return index >= 0 && index < 3 ? checksums_[index] : 0;
+  }
+  const void* OSTREL_CALL ProcessorContext() override { return hasContext_ ? &context_ : nullptr; }
+  void OSTREL_CALL ReadSystemRecord(void* out80) override;
+  void OSTREL_CALL WriteSystemRecord(const void* record80) override;
+  std::uint8_t OSTREL_CALL InterceptionSource() override { return source_; }
+  void* OSTREL_CALL AssociatedObject() override { return relatedObject_; }
+  std::uintptr_t OSTREL_CALL PackageHandle() override { return package_; }
+  IReportFields* OSTREL_CALL ReportHeader() override;
+  IReportFields* OSTREL_CALL ReportSections() override;
+  void OSTREL_CALL FinishedReportText(std::u16string& out) override { ReportText(true, out); }
+  void OSTREL_CALL SetReportText(const std::u16string& text) override;
+  void OSTREL_CALL ReportText(bool mustBeComplete, std::u16string& out) override;
+  void OSTREL_CALL TakeScreenShot() override;
+  void OSTREL_CALL ReplaceScreenShot(IUnknownBase* bitmap) override;
+  void OSTREL_CALL EnterUpdate() override { ++updates_; }
+  void OSTREL_CALL LeaveUpdate() override;
+  void OSTREL_CALL RegisterReportCallback(ReportCallback routine, bool critical) override;
+  void OSTREL_CALL RegisterReportMethodCallback(ReportMethodCallback method, void* object,
+                                                bool critical) override;
+  void OSTREL_CALL UnregisterReportCallback(ReportCallback routine) override;
+  void OSTREL_CALL UnregisterReportMethodCallback(ReportMethodCallback method,
+                                                  void* object) override;
+  bool OSTREL_CALL MakeBugReport() override { return filter_.createBugReport; }
+  void OSTREL_CALL SetMakeBugReport(bool value) override { filter_.createBugReport = value; }
+  bool OSTREL_CALL MakeScreenShot() override { return filter_.createScreenshot; }
+  void OSTREL_CALL SetMakeScreenShot(bool value) override { filter_.createScreenshot = value; }
+  bool OSTREL_CALL RunHandlers() override { return filter_.callHandlers; }
+  void OSTREL_CALL SetRunHandlers(bool value) override { filter_.callHandlers = value; }
+  void OSTREL_CALL SetPhaseAndFire(std::uint8_t phase, bool& handled) override;
+  bool OSTREL_CALL AttachScreenShot() override { return filter_.appendScreenshot; }
+  void OSTREL_CALL SetAttachScreenShot(bool value) override { filter_.appendScreenshot = value; }
+  ostrel::ShowMode OSTREL_CALL ShowMode() override { return filter_.show; }
+  void OSTREL_CALL SetShowMode(ostrel::ShowMode value) override;
+  void OSTREL_CALL ShowAssistantName(std::u16string& out) override { out = filter_.showAssistant; }
+  void OSTREL_CALL SetShowAssistantName(const std::u16string& value) override {
+    filter_.showAssistant = value;
+  }
+  void OSTREL_CALL PresentException() override;
+  void OSTREL_CALL OpenReportView(void* window) override;
+  void OSTREL_CALL SendAction(void* window) override;
+  void OSTREL_CALL SaveAction(void* window) override;
+  void OSTREL_CALL PrintAction(void* window) override;
+  void OSTREL_CALL ContinueAction(void* window) override;
+  void OSTREL_CALL RestartAction(void* window) override;
+  void OSTREL_CALL CloseAction(void* window) override;
+
+  // The handling flow's own use.
+  void StorePhase(std::uint8_t phase) { phase_ = phase == 3 && complete_ ? 4 : phase; }
+  bool CriticalCallbackExists();
+  void SetInnerExceptions(std::vector<rt::InnerException> inner) { inner_ = std::move(inner); }
+  const std::vector<rt::InnerException>& InnerExceptions() const { return inner_; }
+  bool PauseThreadsWanted() const { return filter_.pauseThreads; }
+  INVBitmap* Screenshot() { return screenshot_.Get(); }
+  // Fires the handlers of one kind as the flow's rules say.
+  void FireActions(ReportAction action, void* window, bool& handled);
+  // Set by the temporary box: what the user chose.
+  bool ShownInGui() const { return shownInGui_; }
+  bool SentFlag() const { return sent_; }
+  void SetSentFlag(bool value) { sent_ = value; }
+  bool SavedFlag() const { return saved_; }
+  void SetSavedFlag(bool value) { saved_ = value; }
+  // True exactly once per report.
+  bool FirstAutomaticSave() { return automaticSaves_.fetch_add(1) == 0; }
+  // The header and the sections with their placeholders, built once
+  // (report_composition.cpp); the completion fills them in
+  // (report_completion.cpp), normally on a thread of its own.
+  void BuildLists();
+  void CompleteReport();
+  // The report is built now and completed only when asked for.
+  void SetDontCompleteYet() { dontCompleteYet_ = true; }
+
+ protected:
+  ExpansionArgs ExpansionArguments() override;
+  bool TakesScreenshot() override { return filter_.createScreenshot; }
+
+ private:
+  TExceptionReport(ComPtr<IReporterModuleSettings> settings);
+  ~TExceptionReport() override;
+  void Changed();
+  DispatchContext Dispatch();
+  void BuildHeader(TReportFields& header);
+  void BuildSections(TReportFields& sections);
+  rt::ThreadWalkOptions WalkOptions();
+  void StartCompletion();
+  void CompleteWithProgress();
+  void WaitForCompletion();
+  std::unique_ptr<class IProgressAlert> ShowPleaseWait();
+  void ReplaceSectionContents(const std::u16string& title, const std::u16string& contents);
+  std::u16string Disassembly(std::uint32_t functionStart, std::uint32_t address);
+
+  RefCount refs_;
+  std::uint8_t phase_ = 0;
+  bool canContinue_ = true, originallyContinuable_ = true;
+  ostrel::ReportKind kind_ = ostrel::ReportKind::Exception;
+  std::exception_ptr object_;
+  rt::ExceptionDescription description_;
+  std::uintptr_t address_ = 0;
+  DWORD threadId_ = 0;
+  std::uint32_t checksums_[3] = {};
+  std::uintptr_t stackPointer_ = 0, framePointer_ = 0;
+  CONTEXT context_{};
+  bool hasContext_ = false;
+  EXCEPTION_RECORD record_{};
+  std::uint8_t source_ = 0;
+  void* relatedObject_ = nullptr;
+  std::uintptr_t package_ = 0;
+  std::string preparedStack_;
+  std::u16string reportText_;
+  std::uint64_t textChanges_ = ~std::uint64_t{0};  // changes_ when reportText_ was made
+  std::atomic<bool> complete_{false};
+  // The report's lists and what their completion needs.
+  std::unique_ptr<TReportFields> header_, sections_;
+  std::unique_ptr<TReportFieldsObject> headerObject_, sectionsObject_;
+  std::atomic<std::uint64_t> changes_{0};
+  struct ThreadSection {
+    std::u16string title, prefix, creatorTitle;
+    int innerLevel = 0;
+  };
+  std::vector<ThreadSection> threadSections_;
+  std::vector<rt::ThreadWalk> walks_;
+  HANDLE completion_ = nullptr;
+  std::atomic<bool> cancel_{false};
+  bool dontCompleteYet_ = false;
+  bool completionElsewhereAllowed_ = false;
+  std::atomic<int> walkArea_{-1}, walkPosition_{0};
+  NVBitmapPtr screenshot_;
+  bool screenshotTried_ = false;
+  std::atomic<int> updates_{0};
+  std::atomic<int> automaticSaves_{0};
+  std::atomic<bool> sent_{false}, saved_{false};
+  bool changedWhileUpdating_ = false;
+  struct Callback {
+    ReportCallback routine = nullptr;
+    ReportMethodCallback method = nullptr;
+    void* object = nullptr;
+    bool critical = false;
+  };
+  std::vector<Callback> callbacks_;
+  std::recursive_mutex lock_;
+  ClassFilterResult filter_;
+  bool haveText_ = false;
+  std::u16string className_, text_;
+  SYSTEMTIME time_{};
+  std::vector<rt::InnerException> inner_;
+  std::uint64_t number_ = 0;  // "exception number"
+  bool shownInGui_ = false;
+
+  friend void rt::HandleRecord(const rt::ExceptionMessageRecord& record);
+};
+
+}  // namespace ostrel

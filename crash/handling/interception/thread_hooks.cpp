@@ -1,0 +1,124 @@
+// Every thread the process creates starts through the reporter: its import
+// of CreateThread is patched in every module (the C run-time's
+// _beginthreadex and std::thread end there too), so that each thread is
+// entered in the registry with its creator and gets stack room for the
+// handler of a stack overflow.
+#include <vector>
+
+#include "crash/handling/interception/import_patch.h"
+#include "crash/handling/dispatch/runtime.h"
+
+namespace ostrel::rt {
+namespace {
+
+using CreateThreadFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE,
+                                       LPVOID, DWORD, LPDWORD);
+
+using BeginThreadExFn = std::uintptr_t(__cdecl*)(void*, unsigned, unsigned(__stdcall*)(void*),
+                                                 void*, unsigned, unsigned*);
+
+struct Hooks {
+  CreateThreadFn real = nullptr;
+  BeginThreadExFn realBeginThreadEx = nullptr;
+  std::vector<void**> patched, patchedBeginThreadEx;
+};
+
+// The program's call of the C run-time's thread start, while the run-time
+// calls CreateThread for it: the thread's creator is the program's code,
+// not the run-time's.
+thread_local std::uintptr_t pendingCreator = 0;
+Hooks& TheHooks() {
+  static Hooks hooks;
+  return hooks;
+}
+
+struct StartBlock {
+  LPTHREAD_START_ROUTINE routine;
+  LPVOID parameter;
+};
+
+// Tolerates a routine that takes its parameter off the stack, or leaves
+// up to 12 bytes too many there: the stack pointer is restored after it.
+DWORD CallTolerant(LPTHREAD_START_ROUTINE routine, LPVOID parameter) {
+  DWORD result;
+  asm volatile(
+      "movl %%esp, %%esi\n\t"
+      "pushl %2\n\t"
+      "call *%1\n\t"
+      "movl %%esi, %%esp\n\t"
+      : "=a"(result)
+      : "r"(routine), "r"(parameter)
+      : "esi", "ecx", "edx", "memory", "cc");
+  return result;
+}
+
+DWORD WINAPI ThreadStart(void* param) {
+  StartBlock block = *static_cast<StartBlock*>(param);
+  HeapFree(GetProcessHeap(), 0, param);
+  ULONG guarantee = 16 * 1024;
+  SetThreadStackGuarantee(&guarantee);
+  const DWORD result = CallTolerant(block.routine, block.parameter);
+  RemoveThreadEntry(GetCurrentThreadId());
+  return result;
+}
+
+HANDLE WINAPI HookedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
+                                 LPTHREAD_START_ROUTINE routine, LPVOID parameter, DWORD flags,
+                                 LPDWORD id) {
+  Hooks& hooks = TheHooks();
+  const auto creator = pendingCreator
+                           ? pendingCreator
+                           : reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
+  auto* block = static_cast<StartBlock*>(HeapAlloc(GetProcessHeap(), 0, sizeof(StartBlock)));
+  if (!block) return hooks.real(security, stack, routine, parameter, flags, id);
+  *block = {routine, parameter};
+  DWORD ownId = 0;
+  HANDLE thread = hooks.real(security, stack, ThreadStart, block, flags | CREATE_SUSPENDED, &ownId);
+  if (!thread) {
+    HeapFree(GetProcessHeap(), 0, block);
+    return nullptr;
+  }
+  UpdateThreadEntry(ownId, thread, nullptr, GetCurrentThreadId(), creator, nullptr);
+  if (!(flags & CREATE_SUSPENDED)) ResumeThread(thread);
+  if (id) *id = ownId;
+  return thread;
+}
+
+std::uintptr_t __cdecl HookedBeginThreadEx(void* security, unsigned stack,
+                                           unsigned(__stdcall* start)(void*), void* argument,
+                                           unsigned flags, unsigned* id) {
+  pendingCreator = reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
+  const std::uintptr_t thread =
+      TheHooks().realBeginThreadEx(security, stack, start, argument, flags, id);
+  pendingCreator = 0;
+  return thread;
+}
+
+}  // namespace
+
+void InstallThreadHooks() {
+  Hooks& hooks = TheHooks();
+  // Only the executable's copy of the reporter hooks thread creation.
+  if (hooks.real || Runtime::Get().Module() != GetModuleHandleW(nullptr)) return;
+  void* target =
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateThread"));
+  if (!target) return;
+  hooks.real = reinterpret_cast<CreateThreadFn>(target);
+  PatchImports(target, reinterpret_cast<void*>(&HookedCreateThread), hooks.patched);
+  if (void* begin = reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "_beginthreadex"))) {
+    hooks.realBeginThreadEx = reinterpret_cast<BeginThreadExFn>(begin);
+    PatchImports(begin, reinterpret_cast<void*>(&HookedBeginThreadEx), hooks.patchedBeginThreadEx);
+  }
+}
+
+void RemoveThreadHooks() {
+  Hooks& hooks = TheHooks();
+  RestoreImports(hooks.patched, reinterpret_cast<void*>(&HookedCreateThread),
+                 reinterpret_cast<void*>(hooks.real));
+  RestoreImports(hooks.patchedBeginThreadEx, reinterpret_cast<void*>(&HookedBeginThreadEx),
+                 reinterpret_cast<void*>(hooks.realBeginThreadEx));
+  hooks.real = nullptr;
+}
+
+}  // namespace ostrel::rt

@@ -1,0 +1,128 @@
+#include "crash/report/disasm/win/process_memory.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+namespace ostrel {
+namespace {
+
+// Set once when copying execute-only memory faulted; from then on it is unprotected first.
+std::atomic<bool> g_guardedCopyAbandoned{false};
+
+TMemoryClass ClassOf(const MEMORY_BASIC_INFORMATION& mbi) {
+  if (mbi.State != MEM_COMMIT) return kNotReadable;
+  DWORD p = mbi.Protect;
+  if (p & (PAGE_GUARD | PAGE_NOACCESS)) return kNotReadable;
+  switch (p & 0xFF) {
+    case PAGE_EXECUTE:
+      return kExecuteOnly;
+    case PAGE_READONLY:
+    case PAGE_READWRITE:
+    case PAGE_WRITECOPY:
+    case PAGE_EXECUTE_READ:
+    case PAGE_EXECUTE_READWRITE:
+    case PAGE_EXECUTE_WRITECOPY:
+      return kReadable;
+    default:
+      return kNotReadable;
+  }
+}
+
+TMemoryClass QueryClass(uint32_t address, uint32_t length) {
+  MEMORY_BASIC_INFORMATION mbi;
+  if (!VirtualQuery(reinterpret_cast<void*>(uintptr_t(address)), &mbi, sizeof mbi))
+    return kNotReadable;
+  uint64_t end = uint64_t(uintptr_t(mbi.BaseAddress)) + mbi.RegionSize;
+  if (uint64_t(address) + length > end) return kNotReadable;
+  return ClassOf(mbi);
+}
+
+void Copy(uint32_t address, void* dst, uint32_t length) {
+  std::memcpy(dst, reinterpret_cast<const void*>(uintptr_t(address)), length);
+}
+
+bool CopyExecuteOnly(uint32_t address, void* dst, uint32_t length) {
+  // The system's probe reads the pages inside its own exception guard.
+  if (!g_guardedCopyAbandoned.load()) {
+    if (!IsBadReadPtr(reinterpret_cast<const void*>(uintptr_t(address)), length)) {
+      Copy(address, dst, length);
+      return true;
+    }
+    g_guardedCopyAbandoned.store(true);
+  }
+  static std::mutex protectLock;  // one protection change at a time
+  std::lock_guard<std::mutex> lock(protectLock);
+  void* at = reinterpret_cast<void*>(uintptr_t(address));
+  DWORD old = 0;
+  if (!VirtualProtect(at, length, PAGE_EXECUTE_READ, &old)) return false;
+  Copy(address, dst, length);
+  DWORD ignored = 0;
+  VirtualProtect(at, length, old, &ignored);
+  return true;
+}
+
+TDisasmSymbols& Installed() {
+  static TDisasmSymbols symbols;
+  return symbols;
+}
+
+}  // namespace
+
+bool GuardedRead(uint32_t address, void* dst, uint32_t length, const TDATryRead* snapshot) {
+  if (length == 0) return true;
+  if (uint64_t(address) + length > 0x100000000ull) return false;
+  TMemoryClass cls =
+      snapshot ? ClassifyRange(*snapshot, address, length) : QueryClass(address, length);
+  switch (cls) {
+    case kReadable:
+      Copy(address, dst, length);
+      return true;
+    case kExecuteOnly:
+      return CopyExecuteOnly(address, dst, length);
+    default:
+      return false;
+  }
+}
+
+bool GuardedCopyAbandoned() { return g_guardedCopyAbandoned.load(); }
+
+bool TProcessMemoryReader::Read(uint32_t address, void* dst, uint32_t len) const {
+  return GuardedRead(address, dst, len, snapshot_);
+}
+
+bool TProcessMemoryReader::Query(uint32_t address, TRegionInfo& info) const {
+  MEMORY_BASIC_INFORMATION mbi;
+  if (!VirtualQuery(reinterpret_cast<void*>(uintptr_t(address)), &mbi, sizeof mbi)) return false;
+  info.allocationBase = mbi.State == MEM_FREE ? 0 : uint32_t(uintptr_t(mbi.AllocationBase));
+  info.start = uint32_t(uintptr_t(mbi.BaseAddress));
+  info.end = uint32_t(uintptr_t(mbi.BaseAddress) + mbi.RegionSize);
+  info.committed = mbi.State == MEM_COMMIT;
+  info.cls = ClassOf(mbi);
+  return true;
+}
+
+std::unique_ptr<TDATryRead> SnapshotReadableMemory() {
+  auto snapshot = std::make_unique<TDATryRead>();
+  uint64_t address = 0;
+  MEMORY_BASIC_INFORMATION mbi;
+  while (address < 0x100000000ull &&
+         VirtualQuery(reinterpret_cast<void*>(uintptr_t(address)), &mbi, sizeof mbi)) {
+    uint64_t end = uint64_t(uintptr_t(mbi.BaseAddress)) + mbi.RegionSize;
+    if (end <= address) break;
+    AppendRun(*snapshot, uint32_t(address), uint32_t(end), ClassOf(mbi));
+    address = end;
+  }
+  if (address < 0x100000000ull) AppendRun(*snapshot, uint32_t(address), 0, kNotReadable);
+  return snapshot;
+}
+
+void ReleaseSnapshot(std::unique_ptr<TDATryRead>& snapshot) { snapshot.reset(); }
+
+void InstallDisasmSymbols(const TDisasmSymbols& symbols) { Installed() = symbols; }
+
+const TDisasmSymbols& InstalledDisasmSymbols() { return Installed(); }
+
+}  // namespace ostrel

@@ -1,0 +1,137 @@
+#include "crash/settings/win/win_placeholder_system.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "crash/settings/settings_environment.h"
+
+namespace ostrel {
+
+namespace {
+
+std::u16string FromWide(const wchar_t* s) {
+  return std::u16string(reinterpret_cast<const char16_t*>(s));
+}
+
+std::u16string Ascii(const char* s) { return std::u16string(s, s + std::strlen(s)); }
+
+using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
+
+const char* NtName(const OSVERSIONINFOEXW& v) {
+  const bool server = v.wProductType != VER_NT_WORKSTATION;
+  const DWORD major = v.dwMajorVersion, minor = v.dwMinorVersion;
+  if (major <= 3) return "Windows NT 3";
+  if (major == 4) return "Windows NT 4";
+  if (major == 5)
+    return minor == 0 ? "Windows 2000" : (minor == 1 || !server) ? "Windows XP" : "Windows 2003";
+  if (major == 6) {
+    switch (minor) {
+      case 0:
+        return server ? "Windows 2008" : "Windows Vista";
+      case 1:
+        return server ? "Windows 2008 R2" : "Windows 7";
+      case 2:
+        return server ? "Windows 2012" : "Windows 8";
+      case 3:
+        return server ? "Windows 2012 R2" : "Windows 8.1";
+      default:
+        break;
+    }
+  }
+  if (major == 10) return "Windows 10";
+  return "Windows NT New";
+}
+
+}  // namespace
+
+std::u16string WindowsDescription() {
+  OSVERSIONINFOEXW v{};
+  v.dwOSVersionInfoSize = sizeof v;
+  auto rtl = reinterpret_cast<RtlGetVersionFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+  if (!rtl || rtl(&v) != 0) {
+    v.dwOSVersionInfoSize = sizeof v;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v))) return u"None";
+#pragma GCC diagnostic pop
+  }
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%s build %lu", NtName(v), v.dwBuildNumber);
+  std::u16string out = Ascii(buf);
+  if (v.szCSDVersion[0]) out += u" " + FromWide(v.szCSDVersion);
+  return out;
+}
+
+std::u16string FileVersionText(ModuleHandle module) {
+  wchar_t path[MAX_PATH * 4];
+  if (!GetModuleFileNameW(reinterpret_cast<HMODULE>(module), path, MAX_PATH * 4)) return {};
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+  if (!size) return {};
+  std::vector<unsigned char> data(size);
+  if (!GetFileVersionInfoW(path, 0, size, data.data())) return {};
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT len = 0;
+  if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &len) || !info)
+    return {};
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", (unsigned)HIWORD(info->dwFileVersionMS),
+                (unsigned)LOWORD(info->dwFileVersionMS), (unsigned)HIWORD(info->dwFileVersionLS),
+                (unsigned)LOWORD(info->dwFileVersionLS));
+  return Ascii(buf);
+}
+
+LocalTime WinPlaceholderSystem::Now() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+std::u16string WinPlaceholderSystem::ModuleFileName(ModuleHandle module) {
+  std::vector<wchar_t> buf(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(reinterpret_cast<HMODULE>(module), buf.data(),
+                                       static_cast<DWORD>(buf.size()));
+    if (n == 0) return {};
+    if (n < buf.size()) return FromWide(buf.data());
+    buf.resize(buf.size() * 2);
+  }
+}
+
+std::u16string WinPlaceholderSystem::ModuleVersion(ModuleHandle module) {
+  if (env_) {
+    if (auto s = env_->MakeModuleSettings(module)) {
+      std::u16string v;
+      s->VersionText(v);
+      if (!v.empty()) return v;
+    }
+  }
+  return FileVersionText(module);
+}
+
+std::u16string WinPlaceholderSystem::ComputerName() {
+  wchar_t buf[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+  return GetComputerNameW(buf, &n) ? FromWide(buf) : std::u16string();
+}
+
+std::u16string WinPlaceholderSystem::OsDescription() {
+  return describe_ ? describe_() : WindowsDescription();
+}
+
+std::optional<std::u16string> WinPlaceholderSystem::FolderPath(ShellFolder folder) {
+  int csidl = CSIDL_DESKTOPDIRECTORY;
+  if (folder == ShellFolder::UserAppData) csidl = CSIDL_APPDATA;
+  if (folder == ShellFolder::CommonAppData) csidl = CSIDL_COMMON_APPDATA;
+  wchar_t path[MAX_PATH] = {};
+  const HRESULT hr = SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+  if (hr == E_INVALIDARG) return std::nullopt;  // a folder this system does not know
+  if (hr != S_OK) return std::u16string();
+  return FromWide(path);
+}
+
+}  // namespace ostrel
