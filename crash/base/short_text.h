@@ -1,6 +1,6 @@
 #pragma once
-// Small texts the report's parts share: numbers in decimal and lower-case
-// hexadecimal, and contents trimmed of control characters and blanks.
+// Small texts the report's parts share: numbers in decimal, and contents
+// trimmed of control characters and blanks (hexadecimal: crash/base/hex.h).
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,18 +21,6 @@ inline std::u16string SignedDecimal(std::int64_t value) {
   // Inserted, not concatenated: GCC 12 at -O3 warns falsely on the latter.
   std::u16string text = Decimal(0 - static_cast<std::uint64_t>(value));
   text.insert(text.begin(), u'-');
-  return text;
-}
-
-// At least digits digits, with leading zeros.
-inline std::u16string Hex(std::uint32_t value, std::size_t digits = 0) {
-  static constexpr char16_t kDigits[] = u"0123456789abcdef";
-  std::u16string text;
-  do {
-    text.insert(text.begin(), kDigits[value & 15]);
-    value >>= 4;
-  } while (value);
-  if (text.size() < digits) text.insert(0, digits - text.size(), u'0');
   return text;
 }
 

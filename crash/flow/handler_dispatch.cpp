@@ -109,8 +109,8 @@ void FireExceptionHandlers(const HandlerLists& lists, std::uint8_t phase,
       list, [phase](std::uint8_t p) { return p == phase; }, rule, context, handled, call);
 }
 
-void FireActionHandlers(const HandlerLists& lists, ReportAction action, const DispatchContext& context,
-                        bool& handled) {
+void FireActionHandlers(const HandlerLists& lists, ReportAction action,
+                        const DispatchContext& context, bool& handled) {
   if (!context.callHandlers) return;
   const ActionHandlerList list = lists.ActionSnapshot();
   IExceptionReport* report = context.report;

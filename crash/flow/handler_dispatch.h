@@ -36,8 +36,8 @@ void FireExceptionHandlers(const HandlerLists& lists, std::uint8_t phase,
                            const DispatchContext& context, bool& handled);
 
 // The first handler that sets `handled` ends the round.
-void FireActionHandlers(const HandlerLists& lists, ReportAction action, const DispatchContext& context,
-                        bool& handled);
+void FireActionHandlers(const HandlerLists& lists, ReportAction action,
+                        const DispatchContext& context, bool& handled);
 
 // All run; any of them may change `handled`.
 void FireHiddenHandlers(const HandlerLists& lists, const DispatchContext& context, bool& handled);

@@ -1,5 +1,5 @@
 // Buffer compression through zlib (raw DEFLATE, level 2), the wrapper format
-// of compressed blobs, CRC-32 and the ZIP archive writer.
+// of compressed blobs.
 #pragma once
 
 #include <cstddef>
@@ -9,11 +9,6 @@
 #include <vector>
 
 namespace ostrel {
-
-// Table-driven CRC-32 (reflected EDB88320), without inversion on entry or exit.
-std::uint32_t Crc32Update(std::uint32_t crc, const void* data, std::size_t length);
-// The same over the four little-endian bytes of value.
-std::uint32_t Crc32UpdateWord(std::uint32_t crc, std::uint32_t value);
 
 // Raw DEFLATE of the whole source; bytes written, or 0 on failure or when the
 // destination is too small (nothing is written past it).

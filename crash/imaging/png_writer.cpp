@@ -1,6 +1,7 @@
 #include "crash/imaging/png_writer.h"
 
 #include "crash/imaging/compression.h"
+#include "crash/base/crc32.h"
 
 #include <zlib.h>
 

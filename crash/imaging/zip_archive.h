@@ -40,9 +40,6 @@ class IZipFileSystem {
 // Entry name of a path: the part after its last backslash or slash.
 std::u16string ZipEntryNameOf(const std::u16string& path);
 
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(const std::u16string& text);
-
 // Packs the files that can be read, named by archiveNames[i] where given.
 // False, and no archive left behind, when nothing was packed or writing failed.
 bool WriteZipArchive(IZipFileSystem& fileSystem, const std::u16string& archivePath,

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "crash/base/utf.h"
+#include "crash/base/hex.h"
 
 namespace ostrel {
 
@@ -47,13 +48,12 @@ int HexValue(char16_t c) {
 
 std::u16string EncipherPassword(std::u16string_view password, std::u16string_view account,
                                 std::u16string_view server) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   KeyStream key(account, server);
   std::u16string out;
   for (unsigned char b : Utf16ToUtf8(password)) {
     const std::uint8_t e = b ^ key.Next();
-    out.push_back(static_cast<char16_t>(kHex[e >> 4]));
-    out.push_back(static_cast<char16_t>(kHex[e & 15]));
+    out.push_back(static_cast<char16_t>(HexDigit(e >> 4, true)));
+    out.push_back(static_cast<char16_t>(HexDigit(e, true)));
   }
   return out;
 }

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "crash/base/utf.h"
+#include "crash/base/hex.h"
 
 namespace ostrel {
 
@@ -170,12 +171,10 @@ ParsedStream ParsePropertyStream(std::span<const std::uint8_t> data) {
 }
 
 std::u16string StreamErrorText(const ParsedStream& parsed) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   switch (parsed.stop) {
     case StreamStop::UnknownType: {
       std::u16string s = u"Internal error: Invalid settings resource ($";
-      s += static_cast<char16_t>(kHex[parsed.badType >> 4]);
-      s += static_cast<char16_t>(kHex[parsed.badType & 15]);
+      s += HexText16(parsed.badType, 2, true);
       return s + u").";
     }
     case StreamStop::Truncated:

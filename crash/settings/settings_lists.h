@@ -31,6 +31,4 @@ std::vector<AttachmentSpec> ParseAttachmentList(std::u16string_view text);
 // "name|title|page|page..."; none without a name.
 std::optional<AssistantDefinition> ParseAssistantDefinition(std::u16string_view text);
 
-
-
 }  // namespace ostrel

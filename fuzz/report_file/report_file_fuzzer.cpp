@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // What the file held stays, except a replaced report and dropped ones: the
   // new content is never shorter than the new report, and ends with it.
   const std::string tail = ostrel::Utf16ToUtf8(f.report) + "\r\n\r\n";
-  if (f.bytes.size() < tail.size() || f.bytes.compare(f.bytes.size() - tail.size(), tail.size(), tail))
+  if (f.bytes.size() < tail.size() ||
+      f.bytes.compare(f.bytes.size() - tail.size(), tail.size(), tail))
     std::abort();
   if (!rules.append && f.bytes != tail) std::abort();
   (void)ostrel::ReportSection(report, u"main thread");

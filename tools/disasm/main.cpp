@@ -10,6 +10,7 @@
 #include "crash/report/disasm/instruction_text.h"
 #include "crash/report/disasm/listing.h"
 #include "crash/report/disasm/memory_image.h"
+#include "crash/base/hex.h"
 
 namespace {
 
@@ -122,7 +123,7 @@ int main(int argc, char** argv) {
         ostrel::DisassembleFunction(image, function, exception, options, nullptr, {}, info);
     if (!info.valid) {
       std::cerr << "ostrel-disasm: error " << info.errorNumber << " at "
-                << ostrel::Hex8(info.errorAddress) << ": " << info.errorText << "\n";
+                << ostrel::HexText(info.errorAddress, 8) << ": " << info.errorText << "\n";
       return 1;
     }
     for (char c : text)

@@ -16,6 +16,7 @@
 #include "tools/symbols/file_environment.h"
 #include "tools/symbols/pe_editor.h"
 #include "tools/symbols/symbol_collector.h"
+#include "crash/base/crc32.h"
 
 namespace ostrel::tools {
 namespace {

@@ -1,4 +1,5 @@
 #include "crash/imaging/win/zip_file_system_win32.h"
+#include "crash/base/win/wide_text.h"
 
 #include <windows.h>
 
@@ -6,11 +7,6 @@
 
 namespace ostrel {
 namespace {
-
-const wchar_t* Wide(const std::u16string& path) {
-  return reinterpret_cast<const wchar_t*>(path.c_str());
-}
-std::u16string U16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
 
 class Win32Output : public IZipOutput {
  public:
@@ -48,15 +44,15 @@ void DosTimeOf(const FILETIME& written, ZipSourceFile& file) {
 }  // namespace
 
 std::unique_ptr<IZipOutput> Win32ZipFileSystem::CreateArchive(const std::u16string& path) {
-  HANDLE file = CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE file = CreateFileW(WidePtr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<Win32Output>(file);
 }
 
 bool Win32ZipFileSystem::ReadSource(const std::u16string& path, ZipSourceFile& file) {
-  HANDLE handle = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileW(WidePtr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   bool ok = false;
   BY_HANDLE_FILE_INFORMATION info{};
@@ -83,16 +79,16 @@ bool Win32ZipFileSystem::ReadSource(const std::u16string& path, ZipSourceFile& f
   return ok;
 }
 
-void Win32ZipFileSystem::DeleteArchive(const std::u16string& path) { DeleteFileW(Wide(path)); }
+void Win32ZipFileSystem::DeleteArchive(const std::u16string& path) { DeleteFileW(WidePtr(path)); }
 
 bool WriteZipArchive(const std::wstring& archivePath, const std::vector<std::wstring>& filePaths,
                      const std::vector<std::wstring>& archiveNames) {
   try {
     std::vector<std::u16string> paths, names;
-    for (const std::wstring& p : filePaths) paths.push_back(U16(p));
-    for (const std::wstring& n : archiveNames) names.push_back(U16(n));
+    for (const std::wstring& p : filePaths) paths.push_back(FromWide(p));
+    for (const std::wstring& n : archiveNames) names.push_back(FromWide(n));
     Win32ZipFileSystem fileSystem;
-    return WriteZipArchive(fileSystem, U16(archivePath), paths, names);
+    return WriteZipArchive(fileSystem, FromWide(archivePath), paths, names);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -4,11 +4,10 @@
 
 #include "crash/report/disasm/memory_reader.h"
 #include "crash/base/short_text.h"
+#include "crash/base/hex.h"
 
 namespace ostrel {
 namespace {
-
-using text::Hex;
 
 void CollapseBlanks(std::u16string& text) {
   for (std::size_t at; (at = text.find(u"  ")) != std::u16string::npos;) text.erase(at, 1);
@@ -25,7 +24,7 @@ std::u16string OneLine(std::u16string text) {
 
 }  // namespace
 
-std::u16string Dollar8(std::uint32_t value) { return u"$" + Hex(value, 8); }
+std::u16string Dollar8(std::uint32_t value) { return u"$" + HexText16(value, 8); }
 
 std::u16string JoinReportText(const TReportFields& header, const TReportFields& sections) {
   std::u16string text;
@@ -66,7 +65,7 @@ std::u16string CpuRegistersText(const CpuRegisters& r) {
   std::u16string text;
   for (const auto& [name, value] : all) {
     if (!text.empty()) text += u"\r\n";
-    text += std::u16string(name) + u" = " + Hex(value, 8);
+    text += std::u16string(name) + u" = " + HexText16(value, 8);
   }
   return text;
 }
@@ -85,12 +84,12 @@ std::u16string StackDumpText(const IMemoryReader& memory, std::uint32_t sp,
       readable = static_cast<int>(regionEnd - address);
     if (!memory.Read(address, bytes, static_cast<std::uint32_t>(readable))) break;
     if (!text.empty()) text += u"\r\n";
-    text += Hex(address, 8) + u"  ";
+    text += HexText16(address, 8) + u"  ";
     std::u16string chars;
     for (int i = 0; i < 16; ++i) {
       if (i == 8) text += readable > 8 ? u"- " : u"  ";
       if (i < readable) {
-        text += Hex(bytes[i], 2) + u" ";
+        text += HexText16(bytes[i], 2) + u" ";
         chars += bytes[i] >= 32 && bytes[i] <= 126 ? static_cast<char16_t>(bytes[i]) : u'.';
       } else {
         text += u"   ";

@@ -1,10 +1,10 @@
 #include "crash/report/compose/thread_title.h"
 #include "crash/base/short_text.h"
+#include "crash/base/hex.h"
 
 namespace ostrel {
 namespace {
 
-using text::Hex;
 std::u16string Decimal(int value) { return text::SignedDecimal(value); }
 
 }  // namespace
@@ -14,10 +14,10 @@ std::u16string ThreadSectionTitle(const ThreadTitleInput& t) {
   if (service && !t.showsTheException) return {};
   std::u16string title;
   if (t.name.empty()) {
-    title = u"thread $" + Hex(t.threadId);
+    title = u"thread $" + HexText16(t.threadId);
     if (!t.className.empty()) title += u" (" + t.className + u")";
   } else {
-    title = t.name + u" ($" + Hex(t.threadId) + u")";
+    title = t.name + u" ($" + HexText16(t.threadId) + u")";
   }
   if (t.innerLevel >= 1) title += u", inner exception level " + Decimal(t.innerLevel);
   title += u":";

@@ -604,12 +604,6 @@ std::string ValueText(uint32_t value) {
   return out.str();
 }
 
-std::string Hex8(uint32_t value) {
-  TTextBuffer out;
-  out.Hex(value, 8, false);
-  return out.str();
-}
-
 std::string NameOfFunction(const TDisasmSymbols* symbols, uint32_t address) {
   if (!symbols) return {};
   std::string name;

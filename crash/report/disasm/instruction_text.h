@@ -29,7 +29,6 @@ TInstruction DecodeInstructionText(const IMemoryReader& reader, uint32_t address
 
 // Hex of a value with "$"; 0..9 in decimal.
 std::string ValueText(uint32_t value);
-std::string Hex8(uint32_t value);  // 8 lower-case digits
 
 // Whether the text at address looks like a string; its text when it does.
 bool LooksLikeText(const IMemoryReader& reader, uint32_t address, std::string& text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "crash/report/disasm/instruction_text.h"
+#include "crash/base/hex.h"
 
 namespace ostrel {
 namespace {
@@ -26,7 +27,7 @@ class TListing {
            const TFunctionInfo& info, bool delimiters)
       : reader_(reader), symbols_(symbols), helpers_(h), info_(info), delimiters_(delimiters) {
     std::string name = NameOfFunction(symbols, info.entryPoint);
-    title_ = name.empty() ? "sub_" + Hex8(info.entryPoint) : "public " + name;
+    title_ = name.empty() ? "sub_" + HexText(info.entryPoint, 8) : "public " + name;
   }
 
   bool Build();
@@ -36,9 +37,9 @@ class TListing {
   std::string LabelOf(uint32_t a) const {
     if (a == info_.entryPoint) {
       std::string name = NameOfFunction(symbols_, a);
-      return name.empty() ? "sub_" + Hex8(a) : name;
+      return name.empty() ? "sub_" + HexText(a, 8) : name;
     }
-    return "loc_" + Hex8(a);
+    return "loc_" + HexText(a, 8);
   }
   bool IsAreaStart(uint32_t a) const {
     return std::any_of(info_.areas.begin(), info_.areas.end(),
@@ -178,7 +179,8 @@ std::string DisassembleFunction(const IMemoryReader& reader, uint32_t entryPoint
   size_t exceptionLine = all.size();
   for (size_t i = 0; i < all.size(); ++i) {
     TLine& l = all[i];
-    if (!l.instruction) l.text = l.text.empty() ? Hex8(l.address) : Hex8(l.address) + " " + l.text;
+    if (!l.instruction)
+      l.text = l.text.empty() ? HexText(l.address, 8) : HexText(l.address, 8) + " " + l.text;
     if (l.instruction && l.address == exceptionAddress && l.text.size() > 9) l.text[9] = '>';
     if (exceptionLine == all.size() && l.address >= exceptionAddress && exceptionAddress)
       exceptionLine = i;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "crash/base/hex.h"
+
 namespace ostrel {
 
 namespace text_detail {
@@ -16,10 +18,9 @@ struct THexPairs {
 };
 constexpr THexPairs MakeHexPairs(bool upper) {
   THexPairs p{};
-  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   for (int i = 0; i < 256; ++i) {
-    p.c[2 * i] = digits[i >> 4];
-    p.c[2 * i + 1] = digits[i & 15];
+    p.c[2 * i] = HexDigit(i >> 4, upper);
+    p.c[2 * i + 1] = HexDigit(i, upper);
   }
   return p;
 }
@@ -152,11 +153,10 @@ class TTextBuffer {
   static_assert(2 * kPadChunk <= kSize);
 
   void HexSlow(uint32_t v, int minDigits, bool upper) {
-    const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
     char tmp[8];
     int k = 0;
     do {
-      tmp[k++] = digits[v & 15];
+      tmp[k++] = HexDigit(v, upper);
       v >>= 4;
     } while (v);
     while (k < minDigits) tmp[k++] = '0';

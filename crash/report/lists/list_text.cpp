@@ -1,5 +1,6 @@
 #include "crash/report/lists/list_text.h"
 #include "crash/base/short_text.h"
+#include "crash/base/hex.h"
 
 #include <algorithm>
 
@@ -7,7 +8,6 @@ namespace ostrel {
 namespace {
 
 using text::Decimal;
-using text::Hex;
 
 void Column(std::u16string& line, const std::u16string& text, std::size_t width) {
   line += text;
@@ -44,7 +44,7 @@ std::u16string PriorityText(std::int32_t priorityClass) {
     case 0x8000:
       return u"above normal";
     default:
-      return u"$" + Hex(static_cast<std::uint32_t>(priorityClass));
+      return u"$" + HexText16(static_cast<std::uint32_t>(priorityClass));
   }
 }
 
@@ -57,7 +57,7 @@ std::u16string FormatModuleList(const std::vector<ModuleEntry>& modules) {
   std::u16string text;
   for (const ModuleEntry& m : modules) {
     if (!text.empty()) text += u"\r\n";
-    text += Hex(m.handle, 8) + u" ";
+    text += HexText16(m.handle, 8) + u" ";
     Column(text, m.fileName, nameWidth);
     Column(text, m.version, versionWidth);
     text += m.directory;
@@ -70,7 +70,7 @@ std::u16string FormatProcessList(const std::vector<ProcessEntry>& processes) {
               priorityWidth = 0;
   bool sessions = false;
   for (const ProcessEntry& p : processes) {
-    idDigits = std::max(idDigits, Hex(p.processId).size());
+    idDigits = std::max(idDigits, HexText16(p.processId).size());
     nameWidth = std::max(nameWidth, p.fileName.size() + 1);
     if (p.sessionId != 0) {
       sessions = true;
@@ -83,7 +83,7 @@ std::u16string FormatProcessList(const std::vector<ProcessEntry>& processes) {
   std::u16string text;
   for (const ProcessEntry& p : processes) {
     if (!text.empty()) text += u"\r\n";
-    text += Hex(p.processId, idDigits) + u" ";
+    text += HexText16(p.processId, idDigits) + u" ";
     Column(text, p.fileName, nameWidth);
     if (sessions) Column(text, Decimal(p.sessionId), std::max<std::size_t>(sessionWidth, 2));
     Column(text, Decimal(p.gdiObjects), gdiWidth);

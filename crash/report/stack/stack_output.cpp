@@ -6,7 +6,8 @@
 #include "crash/report/symbols/demangle.h"
 #include "crash/report/symbols/lookup.h"
 #include "crash/base/short_text.h"
-#include "crash/imaging/compression.h"
+#include "crash/base/crc32.h"
+#include "crash/base/hex.h"
 
 namespace ostrel {
 namespace {
@@ -163,7 +164,7 @@ void ComposeResult(TWalkState& walk, TWalkResult& result) {
   for (const TInternalStackItem* item : written) {
     if (request.showRelativeAddresses && item->functionStart != 0 &&
         item->functionStart <= item->shownAddress)
-      relWidth = std::max(relWidth, text::Hex(item->shownAddress - item->functionStart).size() + 2);
+      relWidth = std::max(relWidth, HexText16(item->shownAddress - item->functionStart).size() + 2);
     moduleWidth = std::max(moduleWidth, item->moduleName.size() + 1);
     if (!item->unitName.empty()) unitWidth = std::max(unitWidth, item->unitName.size() + 1);
     if (item->secondLine > 0)
@@ -175,7 +176,7 @@ void ComposeResult(TWalkState& walk, TWalkResult& result) {
   std::u16string text;
   for (const TInternalStackItem* item : written) {
     text += u"\r\n";
-    text += text::Hex(item->shownAddress, 8);
+    text += HexText16(item->shownAddress, 8);
     text += u" ";
     if (relWidth > 0) {
       const std::uint32_t rel =
@@ -183,7 +184,7 @@ void ComposeResult(TWalkState& walk, TWalkResult& result) {
               ? item->shownAddress - item->functionStart
               : 0;
       text += u"+";
-      text += text::Hex(rel, relWidth - 2);
+      text += HexText16(rel, relWidth - 2);
       text += u" ";
     }
     text += Pad(item->moduleName, moduleWidth) + Pad(item->unitName, unitWidth);

@@ -7,6 +7,7 @@
 #include "crash/report/symbols/describe.h"
 #include "crash/report/symbols/lookup.h"
 #include "crash/base/short_text.h"
+#include "crash/base/hex.h"
 
 namespace ostrel {
 namespace {
@@ -93,7 +94,7 @@ TWalkResult TStackWalker::Walk(const TWalkRequest& request, const TDATryRead* sn
 std::u16string FormatLocation(std::uint32_t address, const TMapFile* symbols,
                               const std::u16string& moduleFileName, bool showRelativeAddress,
                               bool showRelativeLine) {
-  std::u16string out = text::Hex(address, 8);
+  std::u16string out = HexText16(address, 8);
   TAddressInfo info;
   if (symbols && symbols->valid) info = DescribeInSymbols(*symbols, address);
   if (!info.found) {
@@ -102,7 +103,7 @@ std::u16string FormatLocation(std::uint32_t address, const TMapFile* symbols,
   }
   if (showRelativeAddress) {
     out += u" +";
-    out += text::Hex(info.functionStart != 0 && info.functionStart <= address
+    out += HexText16(info.functionStart != 0 && info.functionStart <= address
                          ? address - info.functionStart
                          : 0);
   }

@@ -4,6 +4,7 @@
 
 #include "crash/report/symbols/symbol_text.h"
 #include "crash/imaging/compression.h"
+#include "crash/base/hex.h"
 
 namespace ostrel {
 namespace {

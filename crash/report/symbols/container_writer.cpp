@@ -5,6 +5,7 @@
 
 #include "crash/report/symbols/container.h"
 #include "crash/imaging/compression.h"
+#include "crash/base/crc32.h"
 
 namespace ostrel {
 namespace {

@@ -50,12 +50,4 @@ std::u16string_view WithoutExtension(std::u16string_view path) {
 
 std::u16string DecimalText(std::int64_t value) { return AsciiToUtf16(std::to_string(value)); }
 
-std::string HexText(std::uint32_t value, int digits) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string out(static_cast<std::size_t>(digits), '0');
-  for (int i = digits - 1; i >= 0; --i, value >>= 4)
-    out[static_cast<std::size_t>(i)] = kDigits[value & 15];
-  return out;
-}
-
 }  // namespace ostrel

@@ -26,6 +26,5 @@ std::u16string_view FileNamePart(std::u16string_view path);
 std::u16string_view WithoutExtension(std::u16string_view path);
 
 std::u16string DecimalText(std::int64_t value);
-std::string HexText(std::uint32_t value, int digits);
 
 }  // namespace ostrel

@@ -6,15 +6,12 @@
 #include <cstdio>
 #include <vector>
 
+#include "crash/base/win/wide_text.h"
 #include "crash/settings/settings_environment.h"
 
 namespace ostrel {
 
 namespace {
-
-std::u16string FromWide(const wchar_t* s) {
-  return std::u16string(reinterpret_cast<const char16_t*>(s));
-}
 
 std::u16string Ascii(const char* s) { return std::u16string(s, s + std::strlen(s)); }
 

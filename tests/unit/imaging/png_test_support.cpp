@@ -2,6 +2,7 @@
 
 #include "crash/imaging/compression.h"
 #include "tests/unit/imaging/run_command.h"
+#include "crash/base/crc32.h"
 
 #include <png.h>
 #include <unistd.h>

@@ -1,4 +1,5 @@
 #include "tests/unit/imaging/posix_zip_file_system.h"
+#include "crash/base/utf.h"
 
 #include <sys/stat.h>
 

@@ -3,6 +3,7 @@
 #include "crash/imaging/compression.h"
 #include "tests/unit/imaging/posix_zip_file_system.h"
 #include "tests/unit/imaging/run_command.h"
+#include "crash/base/crc32.h"
 
 #include <gtest/gtest.h>
 
@@ -97,14 +98,6 @@ TEST(ZipEntryName, TakesPartAfterLastSeparator) {
   EXPECT_EQ(ZipEntryNameOf(u"C:\\Temp\\Ostrel\\bugreport.txt"), u"bugreport.txt");
   EXPECT_EQ(ZipEntryNameOf(u"C:/Temp/screenshot.png"), u"screenshot.png");
   EXPECT_EQ(ZipEntryNameOf(u"plain.txt"), u"plain.txt");
-}
-
-TEST(Utf16ToUtf8, EncodesAllPlanesAndReplacesLoneSurrogates) {
-  EXPECT_EQ(Utf16ToUtf8(u"A\u00C4\u20AC\U0001F600"), "A\xC3\x84\xE2\x82\xAC\xF0\x9F\x98\x80");
-  EXPECT_EQ(Utf16ToUtf8(std::u16string{u'a', char16_t(0xD800), u'b'}),
-            "a\xEF\xBF\xBD"
-            "b");
-  EXPECT_EQ(Utf16ToUtf8(std::u16string{char16_t(0xDC00)}), "\xEF\xBF\xBD");
 }
 
 TEST(WriteZipArchive, LaysOutHeadersDirectoryAndEndRecord) {

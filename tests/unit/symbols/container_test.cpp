@@ -4,6 +4,7 @@
 #include "crash/report/symbols/container_writer.h"
 #include "crash/report/symbols/lookup.h"
 #include "crash/report/symbols/symbol_text.h"
+#include "crash/base/hex.h"
 
 namespace ostrel {
 namespace {

@@ -8,7 +8,7 @@
 #include "crash/report/disasm/instruction_text.h"
 #include "crash/report/disasm/listing.h"
 #include "crash/report/disasm/module_ranges.h"
-#include "crash/report/disasm/process_memory.h"
+#include "crash/report/disasm/win/process_memory.h"
 
 namespace ostrel {
 namespace {

@@ -9,13 +9,10 @@
 #include "crash/report/file/report_path.h"
 #include "crash/report/file/report_save.h"
 #include "crash/report/file/win/file_store.h"
+#include "crash/base/win/wide_text.h"
 
 namespace ostrel {
-namespace {
-
-std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
-
-}  // namespace
+namespace {}  // namespace
 
 bool SaveReportInteractively(const std::u16string& report, HWND window,
                              const ReportOutputSettings& settings) {

@@ -14,12 +14,10 @@
 #include "crash/report/lists/hardware_list.h"
 #include "crash/report/lists/list_text.h"
 #include "crash/report/lists/long_path.h"
+#include "crash/base/win/wide_text.h"
 
 namespace ostrel {
 namespace {
-
-std::u16string U16(const wchar_t* text) { return std::u16string(text, text + lstrlenW(text)); }
-std::wstring W(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
 template <class F>
 F Lookup(const wchar_t* library, const char* name) {
@@ -31,19 +29,19 @@ F Lookup(const wchar_t* library, const char* name) {
 
 std::u16string FindName(const std::u16string& path) {
   WIN32_FIND_DATAW found{};
-  HANDLE find = FindFirstFileW(W(path).c_str(), &found);
+  HANDLE find = FindFirstFileW(WidePtr(path), &found);
   if (find == INVALID_HANDLE_VALUE) return {};
   FindClose(find);
-  return U16(found.cFileName);
+  return FromWide(found.cFileName);
 }
 
 // The text of a registry value whatever its type, up to the first zero.
 std::u16string ReadRegText(HKEY root, const std::u16string& key, const std::u16string& value) {
   HKEY opened = nullptr;
-  if (RegOpenKeyExW(root, W(key).c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return {};
+  if (RegOpenKeyExW(root, WidePtr(key), 0, KEY_READ, &opened) != ERROR_SUCCESS) return {};
   DWORD size = 0;
   std::u16string text;
-  const std::wstring name = W(value);
+  const std::wstring name = Wide(value);
   if (RegQueryValueExW(opened, name.empty() ? nullptr : name.c_str(), nullptr, nullptr, nullptr,
                        &size) == ERROR_SUCCESS &&
       size > 0) {
@@ -51,7 +49,7 @@ std::u16string ReadRegText(HKEY root, const std::u16string& key, const std::u16s
     DWORD got = size;
     if (RegQueryValueExW(opened, name.empty() ? nullptr : name.c_str(), nullptr, nullptr,
                          reinterpret_cast<BYTE*>(buffer.data()), &got) == ERROR_SUCCESS) {
-      text = U16(buffer.data());
+      text = FromWide(buffer.data());
     }
   }
   RegCloseKey(opened);
@@ -201,7 +199,7 @@ std::u16string ListHardware() {
                       size, nullptr)) {
           return std::u16string();
         }
-        return U16(buffer.data());
+        return FromWide(buffer.data());
       };
       const std::u16string classRoot = u"System\\CurrentControlSet\\Control\\Class\\";
       for (DWORD i = 0; enumerate(devices, i, &device); ++i) {

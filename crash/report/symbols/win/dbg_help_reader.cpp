@@ -9,6 +9,7 @@
 #include "crash/report/symbols/symbol_text.h"
 #include "crash/report/symbols/win/dbg_help_lock.h"
 #include "crash/report/symbols/win/win32_environment.h"
+#include "crash/base/win/wide_text.h"
 
 namespace ostrel {
 namespace {
@@ -156,11 +157,8 @@ BOOL CALLBACK OnLineW(PSRCCODEINFOW info, PVOID context) {
 }
 
 BOOL CALLBACK OnLineA(PSRCCODEINFO info, PVOID context) {
-  wchar_t file[MAX_PATH + 1];
-  const int n = MultiByteToWideChar(CP_ACP, 0, info->FileName, -1, file, MAX_PATH + 1);
-  const std::u16string_view path(reinterpret_cast<const char16_t*>(file),
-                                 n > 0 ? static_cast<std::size_t>(n - 1) : 0);
-  AddLine(*static_cast<LineWalk*>(context), path, info->LineNumber, info->Address);
+  AddLine(*static_cast<LineWalk*>(context), FromCodePage(info->FileName), info->LineNumber,
+          info->Address);
   return TRUE;
 }
 
@@ -237,7 +235,7 @@ bool ReadPdbThroughDbgHelp(TMapFile& symbols, const std::u16string& path) {
   const TLineOption lines(d);
   bool found = false;
   HANDLE process = GetCurrentProcess();
-  const std::wstring pdb = WidePath(path);
+  const std::wstring pdb = Wide(path);
   // The PDB's folder is where the library looks for it by name.
   if (d.initialize(process, FolderOf(pdb).c_str(), FALSE)) {
     DWORD64 base = d.loadModule(process, nullptr, pdb.c_str(), nullptr, kPdbBase, 0, nullptr, 0);
@@ -245,7 +243,7 @@ bool ReadPdbThroughDbgHelp(TMapFile& symbols, const std::u16string& path) {
     if (base == 0) {
       // Libraries that load only images (Wine's) find the PDB through the
       // module file's debug record; the addresses come out the same.
-      const std::wstring module = WidePath(symbols.moduleFileName);
+      const std::wstring module = Wide(symbols.moduleFileName);
       base = d.loadModule(process, nullptr, module.c_str(), nullptr, kPdbBase, 0, nullptr, 0);
       throughModule = true;
     }

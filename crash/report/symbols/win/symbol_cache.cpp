@@ -6,6 +6,7 @@
 #include "crash/report/symbols/symbol_text.h"
 #include "crash/report/symbols/win/loaded_symbols.h"
 #include "crash/report/symbols/win/win32_environment.h"
+#include "crash/base/win/wide_text.h"
 
 namespace ostrel {
 namespace {
@@ -27,7 +28,7 @@ std::vector<CacheEntry>& Cache() {
 bool FileDosTime(const std::u16string& path, WORD& date, WORD& time) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   FILETIME local{};
-  return GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data) &&
+  return GetFileAttributesExW(WidePtr(path), GetFileExInfoStandard, &data) &&
          FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) &&
          FileTimeToDosDateTime(&local, &date, &time);
 }

@@ -1,10 +1,9 @@
 #include "crash/report/symbols/win/win32_environment.h"
 
 #include "crash/report/symbols/win/dbg_help_reader.h"
+#include "crash/base/win/wide_text.h"
 
 namespace ostrel {
-
-std::wstring WidePath(const std::u16string& path) { return std::wstring(path.begin(), path.end()); }
 
 std::span<const std::uint8_t> TWin32SymbolEnvironment::MappedImage() {
   if (module_ == nullptr) return {};
@@ -20,8 +19,8 @@ namespace {
 
 // Others may keep writing the file; we only read it.
 HANDLE OpenForReading(const std::u16string& path) {
-  return CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileW(WidePtr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -61,14 +60,13 @@ std::optional<std::vector<std::uint8_t>> TWin32SymbolEnvironment::ReadFilePart(
 }
 
 bool TWin32SymbolEnvironment::FileExists(const std::u16string& path) {
-  const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+  const DWORD attributes = GetFileAttributesW(WidePtr(path));
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::optional<std::int64_t> TWin32SymbolEnvironment::LastWriteMinutes(const std::u16string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data))
-    return std::nullopt;
+  if (!GetFileAttributesExW(WidePtr(path), GetFileExInfoStandard, &data)) return std::nullopt;
   const std::uint64_t ticks = (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
                               data.ftLastWriteTime.dwLowDateTime;
   return static_cast<std::int64_t>(ticks / 600000000ULL);

@@ -23,6 +23,4 @@ class TWin32SymbolEnvironment : public ISymbolEnvironment {
   HMODULE module_;
 };
 
-std::wstring WidePath(const std::u16string& path);
-
 }  // namespace ostrel

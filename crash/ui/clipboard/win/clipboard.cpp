@@ -6,18 +6,6 @@
 
 namespace ostrel::rt {
 
-std::string ToUtf8(const std::u16string& text) {
-  const std::wstring wide(text.begin(), text.end());
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
-                                    nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-  if (n > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), utf8.data(), n,
-                        nullptr, nullptr);
-  }
-  return utf8;
-}
-
 void CopyToClipboard(const std::u16string& text) {
   if (text.empty() || !OpenClipboard(nullptr)) return;
   EmptyClipboard();

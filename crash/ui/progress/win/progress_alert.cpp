@@ -5,14 +5,13 @@
 #include <vector>
 
 #include "crash/ui/progress/progress_model.h"
+#include "crash/base/win/wide_text.h"
 
 namespace ostrel {
 namespace {
 
 constexpr wchar_t kClass[] = L"prgrAlertWndClass";
 constexpr UINT kSetBar = WM_APP + 1;  // a position from another thread
-
-std::wstring Wide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 
 class TIProgressAlert final : public IProgressAlert {
  public:
