@@ -1,8 +1,8 @@
-#include "crash/handling/interception/import_patch.h"
+#include "crash/base/win/import_patch.h"
 // After windows.h, which it needs.
 #include <tlhelp32.h>
 
-namespace ostrel::rt {
+namespace ostrel {
 namespace {
 
 bool WriteSlot(void** slot, void* value) {
@@ -62,4 +62,4 @@ void RestoreImports(std::vector<void**>& patched, void* hook, void* target) {
   patched.clear();
 }
 
-}  // namespace ostrel::rt
+}  // namespace ostrel

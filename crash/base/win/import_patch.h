@@ -5,7 +5,7 @@
 
 #include <vector>
 
-namespace ostrel::rt {
+namespace ostrel {
 
 // Every import slot that holds target now holds hook; the slots are added
 // to patched.
@@ -13,4 +13,4 @@ void PatchImports(void* target, void* hook, std::vector<void**>& patched);
 // The slots that still hold hook get target back; patched is emptied.
 void RestoreImports(std::vector<void**>& patched, void* hook, void* target);
 
-}  // namespace ostrel::rt
+}  // namespace ostrel

@@ -1,7 +1,8 @@
 // The exception address check at the start of handling: the address is
 // corrected by decoding the function that contains it, where the module's
 // symbol information names that function.
-#include "crash/handling/dispatch/runtime.h"
+#include "crash/handling/dispatch/exception_address_check.h"
+
 #include "crash/report/disasm/exception_address.h"
 #include "crash/report/disasm/win/process_memory.h"
 #include "crash/report/symbols/lookup.h"

@@ -1,10 +1,15 @@
 // The freeze watcher: a thread that keeps asking the main thread for a sign
 // of life and reports it frozen when none comes for the timeout.
+#include "crash/handling/dispatch/freeze_watch.h"
+
 #include <memory>
 #include <mutex>
 
 #include "crash/flow/freeze_logic.h"
 #include "crash/handling/dispatch/runtime.h"
+#include "crash/handling/threads/thread_registry.h"
+#include "crash/handling/threads/thread_end.h"
+#include "crash/handling/threads/lock_probes.h"
 
 namespace ostrel::rt {
 namespace {

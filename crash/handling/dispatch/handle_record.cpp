@@ -1,9 +1,17 @@
 // The handling of one exception, from its record to the program going on,
 // restarting or ending.
+#include "crash/handling/dispatch/handle_record.h"
+
 #include "crash/flow/class_filter.h"
 #include "crash/handling/exception_report/exception_report.h"
 #include "crash/ui/clipboard/win/clipboard.h"
 #include "crash/settings/win/process_settings.h"
+#include "crash/handling/threads/thread_state.h"
+#include "crash/handling/threads/thread_pause.h"
+#include "crash/handling/lifetime/win/process_support.h"
+#include "crash/handling/dispatch/exception_address_check.h"
+#include "crash/handling/exception_report/automatic_save.h"
+#include "crash/handling/dispatch/runtime.h"
 
 namespace ostrel::rt {
 namespace {
@@ -55,6 +63,7 @@ void HandleRecord(const ExceptionMessageRecord& record) {
   if (record.inner) inner = *record.inner;
 
   ReportCreation creation;
+  creation.host = &ReportHost();
   creation.settings = SettingsForAddress(record.address);
   creation.kind = static_cast<ReportKind>(record.type);
   if (record.object) creation.object = *record.object;
@@ -116,7 +125,8 @@ void HandleRecord(const ExceptionMessageRecord& record) {
         }
         r.PresentException();
       }
-      const bool shownAndChosen = r.Continuable() && r.ShowMode() != ShowMode::Nothing && r.ShownInGui();
+      const bool shownAndChosen =
+          r.Continuable() && r.ShowMode() != ShowMode::Nothing && r.ShownInGui();
       if (!shownAndChosen) {
         const std::uint64_t now = SecondsSince1601();
         const ExceptionHistory& history = runtime.History();
@@ -130,7 +140,7 @@ void HandleRecord(const ExceptionMessageRecord& record) {
         } else if (autoRestart) {
           r.FireActions(kActionRestart, nullptr, ignored);
           FinishHandling(r, true);
-          RestartProgram(nullptr);
+          RestartProgram(nullptr, Runtime::Get().History());
         } else {
           r.FireActions(kActionContinue, nullptr, ignored);
         }

@@ -2,8 +2,12 @@
 #include <cstring>
 
 #include "crash/handling/dispatch/runtime.h"
-#include "crash/ui/clipboard/win/clipboard.h"
 #include "crash/settings/win/process_settings.h"
+#include "crash/base/utf.h"
+#include "crash/handling/threads/thread_state.h"
+#include "crash/handling/threads/thread_registry.h"
+#include "crash/handling/threads/lock_probes.h"
+#include "crash/handling/lifetime/win/process_support.h"
 
 namespace ostrel {
 namespace {
@@ -144,7 +148,7 @@ void SetThreadName(std::uint32_t threadId, const std::u16string& name) {
   rt::UpdateThreadEntry(threadId, nullptr, &name, 0, 0, nullptr);
   if (IsDebuggerPresent() && !name.empty()) {
     // The debugger's own convention for naming threads.
-    const std::string utf8 = rt::ToUtf8(name);
+    const std::string utf8 = Utf16ToUtf8(name);
     const ULONG_PTR info[4] = {0x1000, reinterpret_cast<ULONG_PTR>(utf8.c_str()), threadId, 0};
     RaiseException(0x406D1388, 0, 4, info);
   }

@@ -1,9 +1,15 @@
 // The handler thread and its pipe, the main thread's message window and the
 // waits of raising threads.
+
 #include "crash/handling/dispatch/runtime.h"
 
-#include "crash/report/lists/win/list_plugins.h"
-#include "crash/settings/win/process_settings.h"
+#include "crash/handling/dispatch/freeze_watch.h"
+#include "crash/handling/dispatch/handle_record.h"
+#include "crash/handling/threads/lock_probes.h"
+#include "crash/handling/threads/thread_end.h"
+#include "crash/handling/threads/thread_pause.h"
+#include "crash/handling/threads/thread_registry.h"
+#include "crash/handling/threads/thread_state.h"
 
 namespace ostrel::rt {
 namespace {
@@ -15,18 +21,6 @@ struct SyncPacket {
   const std::function<void()>* call;
   std::exception_ptr abort;  // raised again in the calling thread
 };
-
-// The 32-bit PEB's loader lock and process-environment lock: critical
-// sections whose owner field names the thread that holds them.
-// The owner of one of those locks: 0 when nobody holds it.
-std::uintptr_t LockOwner(std::uintptr_t pebOffset) {
-  std::uintptr_t peb;
-  asm volatile("movl %%fs:0x30, %0" : "=r"(peb));
-  const auto* section = *reinterpret_cast<RTL_CRITICAL_SECTION* const*>(peb + pebOffset);
-  return section ? reinterpret_cast<std::uintptr_t>(section->OwningThread) : 0;
-}
-
-bool LockHeld(std::uintptr_t pebOffset) { return LockOwner(pebOffset) != 0; }
 
 // The call another thread asked the main thread to run.
 void RunSyncPacket(SyncPacket* packet) {
@@ -43,8 +37,6 @@ void RunSyncPacket(SyncPacket* packet) {
 
 }  // namespace
 
-bool LoaderLockHeldHere() { return LockOwner(0xA0) == GetCurrentThreadId(); }
-
 Runtime& Runtime::Get() {
   static Runtime runtime;
   return runtime;
@@ -52,91 +44,33 @@ Runtime& Runtime::Get() {
 
 namespace {
 
-// A thread that takes and gives back the heaps' locks on request: when it
-// cannot, some thread (perhaps the raising one, faulting inside the heap)
-// holds them, and a handler thread would block on its first allocation.
-struct HeapProbe {
-  HANDLE request = nullptr, answer = nullptr, thread = nullptr;
-  DWORD threadId = 0;
-  HANDLE heaps[2] = {};
-  volatile LONG pending = 0;
-};
-HeapProbe& TheHeapProbe() {
-  static HeapProbe probe;
-  return probe;
-}
-
-DWORD WINAPI HeapProbeMain(void*) {
-  HeapProbe& p = TheHeapProbe();
-  for (;;) {
-    const DWORD woke = WaitForSingleObjectEx(p.request, INFINITE, TRUE);
-    if (woke == WAIT_IO_COMPLETION) continue;
-    if (woke != WAIT_OBJECT_0) break;
-    for (HANDLE heap : p.heaps) {
-      if (heap && HeapLock(heap)) HeapUnlock(heap);
-    }
-    InterlockedExchange(&p.pending, 0);
-    SetEvent(p.answer);
+class RuntimeReportHost final : public IReportHost {
+ public:
+  HandlerLists& Handlers() override { return Runtime::Get().Handlers(); }
+  IMainThreadCalls* MainThreadCalls() override { return &Runtime::Get(); }
+  DWORD MainThreadId() const override { return Runtime::Get().MainThreadId(); }
+  bool IsConsoleProgram() const override { return Runtime::Get().IsConsoleProgram(); }
+  bool IsHandlerThread() const override { return Runtime::Get().IsHandlerThread(); }
+  std::int64_t MillisecondsSinceStart() const override {
+    return Runtime::Get().MillisecondsSinceStart();
   }
-  return 0;
-}
+  HMODULE Module() const override { return Runtime::Get().Module(); }
+  const ExceptionHistory& History() override { return Runtime::Get().History(); }
+  void FinishHandling(TExceptionReport& report, bool waitForSending) override {
+    rt::FinishHandling(report, waitForSending);
+  }
+};
 
 }  // namespace
 
-bool HeapsFree(DWORD waitMs) {
-  HeapProbe& p = TheHeapProbe();
-  if (!p.request) return true;
-  // A request still unanswered: the lock is still held.
-  if (InterlockedCompareExchange(&p.pending, 1, 0) != 0) return false;
-  ResetEvent(p.answer);
-  SetEvent(p.request);
-  return WaitForSingleObject(p.answer, waitMs) == WAIT_OBJECT_0;
+IReportHost& ReportHost() {
+  static RuntimeReportHost host;
+  return host;
 }
 
-void StartHeapProbe() {
-  HeapProbe& p = TheHeapProbe();
-  if (p.request) return;
-  p.heaps[0] = GetProcessHeap();
-  using GetHeap = intptr_t(__cdecl*)();
-  if (auto get = reinterpret_cast<GetHeap>(reinterpret_cast<void*>(
-          GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "_get_heap_handle")))) {
-    p.heaps[1] = reinterpret_cast<HANDLE>(get());
-  }
-  p.request = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  p.answer = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  p.thread = CreateThread(nullptr, 64 * 1024, HeapProbeMain, nullptr, 0, &p.threadId);
-  if (p.thread) {
-    const std::u16string name = u"Ostrel - HeapProbeThread";
-    UpdateThreadEntry(p.threadId, p.thread, &name, GetCurrentThreadId(), 0, nullptr);
-  }
-}
-
-void StopHeapProbe() {
-  HeapProbe& p = TheHeapProbe();
-  // A library that carries the reporter must not leave it behind when
-  // unloaded.
-  if (p.thread) {
-    if (p.pending) WaitForSingleObject(p.answer, 250);
-    EndIdleThread(p.thread, 250);
-    CloseHandle(p.thread);
-    RemoveThreadEntry(p.threadId);
-  }
-  if (p.request) CloseHandle(p.request);
-  if (p.answer) CloseHandle(p.answer);
-  p = HeapProbe{};
-}
-
-bool WaitingIsUnsafe(DWORD waitMs) {
-  for (DWORD waited = 0;; waited += 10) {
-    if (!LockHeld(0xA0) && !LockHeld(0x1C)) break;
-    if (waited >= waitMs) return true;
-    Sleep(10);
-  }
-  return waitMs > 0 && !HeapsFree(waitMs);
-}
-
-void Runtime::Start() {
-  if (started_.load()) return;
+void Runtime::Initialize() {
+  if (initialized_) return;
+  initialized_ = true;
   HMODULE self = nullptr;
   GetModuleHandleExW(
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -160,27 +94,20 @@ void Runtime::Start() {
     startCounter_ = counter.QuadPart;
     counterFrequency_ = frequency.QuadPart;
   }
+}
 
-  TakeOverRestart();
-  ClearTempFolder();
-  ComPtr<IReporterModuleSettings> global = InitGlobalSettings();
-  if (!global || !global->SettingsFound()) return;
-  CheckModuleFiles(global, module_);
-  OpenThreadRegistry();
-  if (!global->Enabled()) return;
+void Runtime::StartServices() {
   CreateMessageWindow();
-  RegisterListPlugins();
-  StartHeapProbe();
   StartHandlerThread();
-  InstallInterception();
-  if (module_ == GetModuleHandleW(nullptr)) {
-    if (ComPtr<ISettingsLookup> lookup = global.As<ISettingsLookup>(kIidSettingsLookup)) {
-      if (lookup->LookupBool("PauseThreads")) PrepareThreadPausing();
-    }
-  }
-  started_ = true;
-  if (global->CheckFreeze()) StartFreezeWatch(global->FreezeTimeout());
-  ReserveMemory();
+}
+
+void Runtime::StopServices() {
+  StopHandlerThread();
+  if (messageWindow_) DestroyWindow(messageWindow_);
+  messageWindow_ = nullptr;
+  // A library that is unloaded leaves no class behind with its procedure.
+  UnregisterClassW(kMessageWindowClass, module_);
+  handlers_.Clear();
 }
 
 Runtime::ReportFaultEntry Runtime::ReportFault() {
@@ -201,24 +128,6 @@ std::int64_t Runtime::MillisecondsSinceStart() const {
   LARGE_INTEGER now{};
   if (startCounter_ < 0 || counterFrequency_ == 0 || !QueryPerformanceCounter(&now)) return -1;
   return (now.QuadPart - startCounter_) * 1000 / counterFrequency_;
-}
-
-void Runtime::Stop() {
-  if (!started_.exchange(false)) return;
-  StopFreezeWatch();
-  EndThreadPausing();
-  RemoveInterception();
-  StopHandlerThread();
-  StopHeapProbe();
-  UnregisterListPlugins();
-  if (messageWindow_) DestroyWindow(messageWindow_);
-  messageWindow_ = nullptr;
-  // A library that is unloaded leaves no class behind with its procedure.
-  UnregisterClassW(kMessageWindowClass, module_);
-  CloseThreadRegistry();
-  ReleaseMemory();
-  handlers_.Clear();
-  ShutdownGlobalSettings();
 }
 
 void Runtime::CreateMessageWindow() {

@@ -1,62 +1,26 @@
 #pragma once
-// The reporter's process-wide machinery: the per-thread exception state, the
-// record handed to the handler thread, and the state this module's copy of
-// the reporter keeps (main thread, message window, handler thread, handler
-// lists, exception-time history).
+// The state this module's copy of the reporter keeps (main thread, message
+// window, handler thread, handler lists, exception-time history), and the
+// record a raising thread hands to the handler thread.
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
 #include <exception>
-#include <mutex>
 #include <functional>
+#include <mutex>
 #include <string>
-#include <typeinfo>
 #include <vector>
 
-#include "ostrel/com_ptr.h"
 #include "crash/flow/exception_history.h"
-#include "ostrel/reporter_settings.h"
 #include "crash/flow/handler_dispatch.h"
 #include "crash/flow/handler_lists.h"
+#include "crash/handling/exception_report/report_host.h"
+#include "crash/handling/threads/thread_state.h"
 #include "ostrel/ostrel.h"
 
-namespace ostrel {
-class TExceptionReport;
-}
-
 namespace ostrel::rt {
-
-// An older exception still alive when a newer one was raised.
-struct InnerException {
-  std::u16string className, message;
-  bool external = false;
-  std::uintptr_t address = 0;
-  CONTEXT context{};
-};
-
-// What a thread last raised, recorded on every throw.
-struct ThreadExceptionState {
-  const void* rawObject = nullptr;  // the thrown object, compared by address
-  std::uintptr_t address = 0;
-  CONTEXT context{};
-  bool hasContext = false;
-  EXCEPTION_RECORD record{};
-  std::vector<InnerException> inner;  // newest first
-  int suspended = 0;                  // inside the reporter: nothing is recorded
-};
-ThreadExceptionState& ThisThread();
-void ClearThreadState(ThreadExceptionState& state);
-
-// libstdc++ keeps the thrown object's address as the exception_ptr's first
-// member; comparing it tells whether two pointers hold the same exception.
-inline const void* RawObject(const std::exception_ptr& p) {
-  const void* raw = nullptr;
-  static_assert(sizeof(p) == sizeof(raw));
-  __builtin_memcpy(&raw, &p, sizeof raw);
-  return raw;
-}
 
 // How a raising thread hands an exception to the handler thread: written
 // whole into the pipe, read whole at the other end. Pointers refer to the
@@ -79,23 +43,6 @@ struct ExceptionMessageRecord {
   std::uint32_t preparedStackLength;
   const std::vector<InnerException>* inner;
 };
-
-// Class name and message of an exception object, as the report shows them.
-struct ExceptionDescription {
-  std::u16string className;  // empty: no valid object
-  std::u16string message;
-  const std::type_info* type = nullptr;
-  bool external = false;
-  bool abort = false;
-};
-ExceptionDescription Describe(const std::exception_ptr& object);
-
-// The system exception a code stands for, as the run-time names it.
-struct SystemExceptionClass {
-  std::exception_ptr object;  // null: the run-time has no class for it
-  std::uint8_t source = kSourceUnhandled;
-};
-SystemExceptionClass MapSystemException(const EXCEPTION_RECORD& record);
 
 class Runtime final : public IMainThreadCalls {
  public:
@@ -123,8 +70,13 @@ class Runtime final : public IMainThreadCalls {
   ExceptionHistory& History() { return history_; }
   bool RunningHandlersOnMain() const { return mainRunsHandlers_.load(); }
 
-  void Start();
-  void Stop();
+  // Reads what the module and the process are; the thread that calls it is
+  // taken for the main thread.
+  void Initialize();
+  // The message window and the handler thread.
+  void StartServices();
+  void StopServices();
+  void SetStarted(bool started) { started_ = started; }
 
   // Hands the record to the handler thread and waits; false when the record
   // was not handled there (no handler thread, or it ended meanwhile).
@@ -136,10 +88,7 @@ class Runtime final : public IMainThreadCalls {
   bool RunOnMainThread(const std::function<void()>& work) override;
   void Synchronize(const std::function<void()>& call);
 
-  // The restart hand-over and the exception times of an earlier process.
-  void TakeOverRestart();
-
-  // Freeze watch (started when the settings ask for it).
+  // Freeze watch (freeze_watch.cpp; started when the settings ask for it).
   void PauseFreezeWatch(bool pause);
   void ResetFreezeMisses();
 
@@ -151,6 +100,7 @@ class Runtime final : public IMainThreadCalls {
   static DWORD WINAPI HandlerThreadMain(void*);
   static LRESULT CALLBACK MessageWindowProc(HWND, UINT, WPARAM, LPARAM);
 
+  bool initialized_ = false;
   std::atomic<bool> started_{false};
   DWORD mainThreadId_ = 0;
   bool console_ = false;
@@ -169,87 +119,7 @@ class Runtime final : public IMainThreadCalls {
   std::atomic<bool> mainRunsHandlers_{false};
 };
 
-// The handling of one record (on the handler thread, or on the raising
-// thread when waiting is unsafe).
-void HandleRecord(const ExceptionMessageRecord& record);
-
-// True when waiting for another thread could dead-lock: the loader lock or
-// the process-environment lock is held, polled every 10 ms for `waitMs`.
-bool WaitingIsUnsafe(DWORD waitMs);
-void StartHeapProbe();
-void StopHeapProbe();
-// Every thread of the registry with the address that created it.
-struct ThreadCreator {
-  DWORD threadId;
-  std::uintptr_t creatorAddress;
-  std::u16string name, className;
-  DWORD creatorThreadId;
-};
-std::vector<ThreadCreator> ThreadCreators();
-// Cooperative pausing of the program's threads while an exception is
-// handled (PauseThreads): threads pause when they next ask for a message.
-void PrepareThreadPausing();
-// The automatic save at the end of handling (report_saving.cpp).
-bool SaveBugReportAutomatically(TExceptionReport& report, const std::u16string& text);
-void PauseThreads(DWORD exempt);
-void ResumeThreads();
-// Around a handler the main thread runs: it alone goes on meanwhile.
-void ResumeMainThreadOnly();
-void PauseMainThreadAgain();
-void EndThreadPausing();
-// The exception's address corrected by its function's code (see
-// crash/report/disasm/exception_address.h); nothing for an EAbort.
-std::uintptr_t CheckExceptionAddress(std::uintptr_t address, bool abort);
-// The integrity check of the reporter's and the settings' module files.
-void CheckModuleFiles(const ComPtr<IReporterModuleSettings>& settings, HMODULE reporter);
-// Ends one of the reporter's threads, idle in an alertable wait, so that it
-// runs none of this module's code again (see thread_end.cpp).
-void EndIdleThread(HANDLE thread, DWORD waitMs);
-// False when a heap's lock stays held for `waitMs`.
-bool HeapsFree(DWORD waitMs);
-// This thread runs a library's initialisation or finalisation.
-bool LoaderLockHeldHere();
-
-[[noreturn]] void TerminateProgram();
-[[noreturn]] void RestartProgram(const wchar_t* commandLine);
-
-void ClearTempFolder();
-
-// Four 4 MB reservations and four 512 KB regions, given back when an
-// exception arrives so that handling it has room.
-void ReserveMemory();
-void ReleaseMemory();
-
-// Interception points: system exception filters, the run-time's final
-// error paths, thread creation.
-void InstallInterception();
-void RemoveInterception();
-
-// The thread registry (shared by every module of the process).
-void OpenThreadRegistry();
-void CloseThreadRegistry();
-void UpdateThreadEntry(DWORD threadId, HANDLE handle, const std::u16string* name,
-                       DWORD creatorThreadId, std::uintptr_t creatorAddress,
-                       const std::u16string* className);
-void RemoveThreadEntry(DWORD threadId);
-// Runs work while the thread's entry is held in the registry: a thread that
-// ends through the registry cannot be on its way out meanwhile. False (and
-// work not run) when the thread has no entry.
-bool WhileRegistered(DWORD threadId, const std::function<void()>& work);
-std::u16string ThreadName(DWORD threadId);
-HANDLE ThreadRegistryWatcherMutex();
-
-void StartFreezeWatch(std::int32_t timeoutMs);
-void StopFreezeWatch();
-// The main thread's answer to a probe; false for other messages.
-bool AnswerFreezeProbe(UINT message, WPARAM target);
-
-// The end of handling: waits for the complete report when someone needs it.
-void FinishHandling(TExceptionReport& report, bool waitForSending);
-
-// Narrow run-time texts become report texts.
-std::u16string FromAnsi(const std::string& text);
-std::u16string FromWide(const wchar_t* text);
-std::u16string Hex8(std::uintptr_t value);
+// The runtime as the reports it makes see it.
+IReportHost& ReportHost();
 
 }  // namespace ostrel::rt

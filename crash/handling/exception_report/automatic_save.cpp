@@ -1,5 +1,7 @@
 // Saving a report into the bug report file (BugRepFile), automatically at
 // the end of handling.
+#include "crash/handling/exception_report/automatic_save.h"
+
 #include <shlobj.h>
 
 #include "crash/handling/exception_report/exception_report.h"

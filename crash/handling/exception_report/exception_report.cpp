@@ -3,21 +3,22 @@
 #include <cstring>
 
 #include "crash/flow/exception_text.h"
-#include "crash/ui/choice_box/win/choice_box.h"
-#include "crash/ui/clipboard/win/clipboard.h"
 #include "crash/report/compose/report_text.h"
 #include "crash/settings/win/process_settings.h"
+#include "crash/handling/threads/thread_state.h"
 
 namespace ostrel {
 
-TExceptionReport::TExceptionReport(ComPtr<IReporterModuleSettings> settings)
-    : ExceptionSettingsCore(ProcessSettings(), std::move(settings)) {
+TExceptionReport::TExceptionReport(rt::IReportHost& host, ComPtr<IReporterModuleSettings> settings)
+    : ExceptionSettingsCore(ProcessSettings(), std::move(settings)),
+      host_(host),
+      actions_(*this, host) {
   GetLocalTime(&time_);
 }
 
 ComPtr<TExceptionReport> TExceptionReport::Create(const ReportCreation& c) {
   ComPtr<IReporterModuleSettings> settings = c.settings ? c.settings : GlobalSettings();
-  ComPtr<TExceptionReport> r(new TExceptionReport(settings));
+  ComPtr<TExceptionReport> r(new TExceptionReport(*c.host, settings));
   r->kind_ = c.kind;
   r->object_ = c.object;
   r->description_ = rt::Describe(c.object);
@@ -178,31 +179,15 @@ void TExceptionReport::Changed() {
     changedWhileUpdating_ = true;
     return;
   }
-  std::vector<Callback> callbacks;
   std::u16string text;
-  {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    callbacks = callbacks_;
-  }
   ReportText(false, text);
-  for (const Callback& c : callbacks) {
-    if (c.routine) c.routine(complete_, text, this);
-  }
-  for (const Callback& c : callbacks) {
-    if (c.method) c.method(c.object, complete_, text, this);
-  }
+  callbacks_.Notify(complete_, text, this);
 }
 
 void TExceptionReport::RegisterReportCallback(ReportCallback routine, bool critical) {
+  if (!callbacks_.Add(routine, critical)) return;
   {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    for (Callback& c : callbacks_) {
-      if (c.routine == routine) {
-        c.critical = critical;
-        return;
-      }
-    }
-    callbacks_.push_back({routine, nullptr, nullptr, critical});
     completionElsewhereAllowed_ = true;
   }
   std::u16string text;
@@ -212,15 +197,9 @@ void TExceptionReport::RegisterReportCallback(ReportCallback routine, bool criti
 
 void TExceptionReport::RegisterReportMethodCallback(ReportMethodCallback method, void* object,
                                                     bool critical) {
+  if (!callbacks_.Add(method, object, critical)) return;
   {
     std::lock_guard<std::recursive_mutex> guard(lock_);
-    for (Callback& c : callbacks_) {
-      if (c.method == method && c.object == object) {
-        c.critical = critical;
-        return;
-      }
-    }
-    callbacks_.push_back({nullptr, method, object, critical});
     completionElsewhereAllowed_ = true;
   }
   std::u16string text;
@@ -229,168 +208,16 @@ void TExceptionReport::RegisterReportMethodCallback(ReportMethodCallback method,
 }
 
 void TExceptionReport::UnregisterReportCallback(ReportCallback routine) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
-  std::erase_if(callbacks_, [&](const Callback& c) { return c.routine == routine; });
+  callbacks_.Remove(routine);
 }
 
 void TExceptionReport::UnregisterReportMethodCallback(ReportMethodCallback method, void* object) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
-  std::erase_if(callbacks_,
-                [&](const Callback& c) { return c.method == method && c.object == object; });
-}
-
-bool TExceptionReport::CriticalCallbackExists() {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
-  for (const Callback& c : callbacks_) {
-    if (c.critical) return true;
-  }
-  return false;
+  callbacks_.Remove(method, object);
 }
 
 void TExceptionReport::SetShowMode(ostrel::ShowMode value) {
   const auto number = static_cast<std::int32_t>(value);
   filter_.show = number >= 0 && number <= 4 ? value : ostrel::ShowMode::Box;
-}
-
-DispatchContext TExceptionReport::Dispatch() {
-  DispatchContext d;
-  d.report = this;
-  d.callHandlers = filter_.callHandlers;
-  d.frozen = kind_ == ReportKind::Frozen;
-  d.mainThread = &rt::Runtime::Get();
-  return d;
-}
-
-void TExceptionReport::SetPhaseAndFire(std::uint8_t phase, bool& handled) {
-  StorePhase(phase);
-  FireExceptionHandlers(rt::Runtime::Get().Handlers(), phase_, Dispatch(), handled);
-}
-
-void TExceptionReport::FireActions(ReportAction action, void*, bool& handled) {
-  rt::Runtime& runtime = rt::Runtime::Get();
-  if ((action == kActionRestart || action == kActionClose) &&
-      (CriticalCallbackExists() ||
-       (runtime.Handlers().AnyExceptionHandlerForPhase(4) && filter_.callHandlers))) {
-    std::u16string text;
-    ReportText(true, text);  // handlers see the finished report before the end
-  }
-  FireActionHandlers(runtime.Handlers(), action, Dispatch(), handled);
-}
-
-void TExceptionReport::OpenReportView(void* window) {
-  HWND box = static_cast<HWND>(window);
-  if (!box) box = FindWindowW(L"OstrelWndClass", nullptr);
-  if (box) PostMessageW(box, WM_USER + 778, 0, 0);
-}
-
-// Sending, saving and printing arrive with the delivery and report file;
-// until then the actions only tell their handlers.
-void TExceptionReport::SendAction(void* window) {
-  bool handled = false;
-  FireActions(kActionSend, window, handled);
-  if (!handled) FireActions(kActionSent, window, handled);
-}
-
-void TExceptionReport::SaveAction(void* window) {
-  bool handled = false;
-  FireActions(kActionSave, window, handled);
-  if (!handled) FireActions(kActionSaved, window, handled);
-}
-
-void TExceptionReport::PrintAction(void* window) {
-  bool handled = false;
-  FireActions(kActionPrint, window, handled);
-  if (!handled) FireActions(kActionPrinted, window, handled);
-}
-
-void TExceptionReport::ContinueAction(void* window) {
-  bool handled = false;
-  FireActions(kActionContinue, window, handled);
-  if (window) SendMessageW(static_cast<HWND>(window), WM_USER + 779, 0, 0);
-}
-
-void TExceptionReport::RestartAction(void* window) {
-  bool handled = false;
-  FireActions(kActionRestart, window, handled);
-  if (handled) return;
-  if (window) SendMessageW(static_cast<HWND>(window), WM_USER + 779, 0, 0);
-  rt::FinishHandling(*this, true);
-  rt::RestartProgram(nullptr);
-}
-
-void TExceptionReport::CloseAction(void* window) {
-  bool handled = false;
-  FireActions(kActionClose, window, handled);
-  if (handled) return;
-  if (window) SendMessageW(static_cast<HWND>(window), WM_USER + 779, 0, 0);
-  rt::FinishHandling(*this, true);
-  rt::TerminateProgram();
-}
-
-// Until the exception box exists: a plain box with the exception's text and
-// the choices the settings allow.
-void TExceptionReport::PresentException() {
-  rt::Runtime& runtime = rt::Runtime::Get();
-  const ostrel::ShowMode show = filter_.show;
-  if (runtime.IsConsoleProgram()) {
-    if (show == ostrel::ShowMode::Nothing) return;
-    std::u16string line = ExpandPlaceholders(
-        OwnerModule(), GetText(kind_ == ReportKind::Frozen ? "FrozenMsg" : "ExceptMsg"),
-        [&] {
-          std::u16string c;
-          ExceptionClassName(c);
-          return c;
-        }(),
-        u"", u"",
-        [&] {
-          std::u16string m;
-          ExceptionText(m);
-          return m;
-        }());
-    if (GetBool("AutoShowBugRep") || GetBool("ShowBtnVis")) {
-      std::u16string report;
-      ReportText(true, report);
-      line += u"\r\n\r\n" + report;
-    }
-    std::string utf8 = rt::ToUtf8(line) + "\r\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()),
-              &written, nullptr);
-    return;
-  }
-  if (show == ostrel::ShowMode::Nothing) return;
-  shownInGui_ = true;
-  std::u16string cls, msg;
-  ExceptionClassName(cls);
-  ExceptionText(msg);
-  const std::u16string title = GetText("TitleBar");
-  std::vector<std::u16string> buttons;
-  std::vector<int> actions;
-  if (canContinue_) {
-    buttons.push_back(u"Continue");
-    actions.push_back(kActionContinue);
-  }
-  buttons.push_back(u"Restart");
-  actions.push_back(kActionRestart);
-  buttons.push_back(u"Close");
-  actions.push_back(kActionClose);
-  const int chosen = rt::ChoiceBox(title, cls + u": " + msg, buttons);
-  if (chosen < 0) {
-    // Closed without a choice: a continuable exception goes on.
-    if (canContinue_) ContinueAction(nullptr);
-    return;
-  }
-  switch (actions[static_cast<std::size_t>(chosen)]) {
-    case kActionContinue:
-      ContinueAction(nullptr);
-      break;
-    case kActionRestart:
-      RestartAction(nullptr);
-      break;
-    default:
-      CloseAction(nullptr);
-      break;
-  }
 }
 
 }  // namespace ostrel

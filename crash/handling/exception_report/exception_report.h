@@ -9,7 +9,10 @@
 #include "crash/base/ref_counted.h"
 #include "crash/flow/class_filter.h"
 #include "crash/handling/exception_report/fields_interface.h"
-#include "crash/handling/dispatch/runtime.h"
+#include "crash/handling/exception_report/report_actions.h"
+#include "crash/handling/exception_report/report_callbacks.h"
+#include "crash/handling/exception_report/report_host.h"
+#include "crash/handling/threads/thread_state.h"
 #include "crash/report/stack/win/thread_stacks.h"
 #include "crash/report/compose/report_fields_list.h"
 #include "crash/settings/exception_settings.h"
@@ -22,6 +25,7 @@ constexpr Guid kIidExceptionReportEx = {
     0x0BCABCF1, 0xB70F, 0x4952, {0xB9, 0x07, 0xA1, 0x29, 0xA9, 0xBD, 0x19, 0xFD}};
 
 struct ReportCreation {
+  rt::IReportHost* host = nullptr;  // required
   ComPtr<IReporterModuleSettings> settings;
   ReportKind kind = ReportKind::Exception;
   std::exception_ptr object;
@@ -94,7 +98,10 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   void OSTREL_CALL SetMakeScreenShot(bool value) override { filter_.createScreenshot = value; }
   bool OSTREL_CALL RunHandlers() override { return filter_.callHandlers; }
   void OSTREL_CALL SetRunHandlers(bool value) override { filter_.callHandlers = value; }
-  void OSTREL_CALL SetPhaseAndFire(std::uint8_t phase, bool& handled) override;
+  void OSTREL_CALL SetPhaseAndFire(std::uint8_t phase, bool& handled) override {
+    StorePhase(phase);
+    actions_.FirePhase(phase_, handled);
+  }
   bool OSTREL_CALL AttachScreenShot() override { return filter_.appendScreenshot; }
   void OSTREL_CALL SetAttachScreenShot(bool value) override { filter_.appendScreenshot = value; }
   ostrel::ShowMode OSTREL_CALL ShowMode() override { return filter_.show; }
@@ -103,26 +110,31 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   void OSTREL_CALL SetShowAssistantName(const std::u16string& value) override {
     filter_.showAssistant = value;
   }
-  void OSTREL_CALL PresentException() override;
-  void OSTREL_CALL OpenReportView(void* window) override;
-  void OSTREL_CALL SendAction(void* window) override;
-  void OSTREL_CALL SaveAction(void* window) override;
-  void OSTREL_CALL PrintAction(void* window) override;
-  void OSTREL_CALL ContinueAction(void* window) override;
-  void OSTREL_CALL RestartAction(void* window) override;
-  void OSTREL_CALL CloseAction(void* window) override;
+  void OSTREL_CALL PresentException() override { actions_.Present(); }
+  void OSTREL_CALL OpenReportView(void* window) override { actions_.OpenView(window); }
+  void OSTREL_CALL SendAction(void* window) override { actions_.Send(window); }
+  void OSTREL_CALL SaveAction(void* window) override { actions_.Save(window); }
+  void OSTREL_CALL PrintAction(void* window) override { actions_.Print(window); }
+  void OSTREL_CALL ContinueAction(void* window) override { actions_.Continue(window); }
+  void OSTREL_CALL RestartAction(void* window) override { actions_.Restart(window); }
+  void OSTREL_CALL CloseAction(void* window) override { actions_.Close(window); }
 
   // The handling flow's own use.
   void StorePhase(std::uint8_t phase) { phase_ = phase == 3 && complete_ ? 4 : phase; }
-  bool CriticalCallbackExists();
+  bool CriticalCallbackExists() const { return callbacks_.AnyCritical(); }
   void SetInnerExceptions(std::vector<rt::InnerException> inner) { inner_ = std::move(inner); }
   const std::vector<rt::InnerException>& InnerExceptions() const { return inner_; }
   bool PauseThreadsWanted() const { return filter_.pauseThreads; }
   INVBitmap* Screenshot() { return screenshot_.Get(); }
   // Fires the handlers of one kind as the flow's rules say.
-  void FireActions(ReportAction action, void* window, bool& handled);
-  // Set by the temporary box: what the user chose.
+  void FireActions(ReportAction action, void* window, bool& handled) {
+    actions_.Fire(action, window, handled);
+  }
+  // Where this report's handlers run and what they are handed.
+  DispatchContext Dispatch() { return actions_.Dispatch(); }
+  // The exception was shown in a window.
   bool ShownInGui() const { return shownInGui_; }
+  void SetShownInGui() { shownInGui_ = true; }
   bool SentFlag() const { return sent_; }
   void SetSentFlag(bool value) { sent_ = value; }
   bool SavedFlag() const { return saved_; }
@@ -142,10 +154,9 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   bool TakesScreenshot() override { return filter_.createScreenshot; }
 
  private:
-  TExceptionReport(ComPtr<IReporterModuleSettings> settings);
+  TExceptionReport(rt::IReportHost& host, ComPtr<IReporterModuleSettings> settings);
   ~TExceptionReport() override;
   void Changed();
-  DispatchContext Dispatch();
   void BuildHeader(TReportFields& header);
   void BuildSections(TReportFields& sections);
   rt::ThreadWalkOptions WalkOptions();
@@ -157,6 +168,9 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   std::u16string Disassembly(std::uint32_t functionStart, std::uint32_t address);
 
   RefCount refs_;
+  rt::IReportHost& host_;
+  ReportCallbacks callbacks_;
+  ReportActions actions_;
   std::uint8_t phase_ = 0;
   bool canContinue_ = true, originallyContinuable_ = true;
   ostrel::ReportKind kind_ = ostrel::ReportKind::Exception;
@@ -197,13 +211,6 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   std::atomic<int> automaticSaves_{0};
   std::atomic<bool> sent_{false}, saved_{false};
   bool changedWhileUpdating_ = false;
-  struct Callback {
-    ReportCallback routine = nullptr;
-    ReportMethodCallback method = nullptr;
-    void* object = nullptr;
-    bool critical = false;
-  };
-  std::vector<Callback> callbacks_;
   std::recursive_mutex lock_;
   ClassFilterResult filter_;
   bool haveText_ = false;
@@ -212,8 +219,6 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   std::vector<rt::InnerException> inner_;
   std::uint64_t number_ = 0;  // "exception number"
   bool shownInGui_ = false;
-
-  friend void rt::HandleRecord(const rt::ExceptionMessageRecord& record);
 };
 
 }  // namespace ostrel

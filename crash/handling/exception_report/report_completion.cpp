@@ -13,7 +13,10 @@
 #include "crash/report/symbols/win/loaded_symbols.h"
 #include "crash/base/short_text.h"
 #include "crash/ui/progress/win/progress_alert.h"
-#include "crash/imaging/compression.h"
+#include "crash/base/crc32.h"
+#include "crash/base/hex.h"
+#include "crash/handling/threads/thread_registry.h"
+#include "crash/handling/threads/lock_probes.h"
 
 namespace ostrel {
 namespace {
@@ -169,8 +172,8 @@ void TExceptionReport::CompleteReport() {
     if (cancel_.load()) return;
     EnterUpdate();
     for (int k = 0; k < 3; ++k) checksums_[k] = sums[k];
-    header_->SetField(u"callstack crc", u"$" + text::Hex(sums[0], 8) + u", $" +
-                                            text::Hex(sums[1], 8) + u", $" + text::Hex(sums[2], 8));
+    header_->SetField(u"callstack crc", u"$" + HexText16(sums[0], 8) + u", $" +
+                                            HexText16(sums[1], 8) + u", $" + HexText16(sums[2], 8));
     for (const std::u16string& m : minimal) {
       const std::size_t bar = m.find(u'|');
       if (bar != std::u16string::npos)
@@ -222,8 +225,7 @@ IReportFields* TExceptionReport::ReportSections() {
 }
 
 void TExceptionReport::StartCompletion() {
-  rt::Runtime& runtime = rt::Runtime::Get();
-  const bool elsewhere = completionElsewhereAllowed_ || runtime.IsHandlerThread();
+  const bool elsewhere = completionElsewhereAllowed_ || host_.IsHandlerThread();
   if (elsewhere && !rt::WaitingIsUnsafe(250)) {
     AddRef();
     // Deep stacks recurse in the walk's scoring: room for them.

@@ -3,10 +3,19 @@
 // filter), a stack overflow (a vectored handler that only signals, since
 // almost no stack is left), C++ exceptions nobody catches (terminate), and
 // the run-time's final errors (abort, pure call, invalid parameter).
+#include "crash/handling/interception/interception.h"
+
 #include <csignal>
 #include <cstring>
 
+#include "crash/base/utf.h"
 #include "crash/handling/dispatch/runtime.h"
+#include "crash/handling/threads/thread_state.h"
+#include "crash/handling/threads/thread_registry.h"
+#include "crash/handling/threads/thread_end.h"
+#include "crash/handling/threads/lock_probes.h"
+#include "crash/handling/lifetime/win/process_support.h"
+#include "crash/handling/interception/system_exceptions.h"
 
 extern "C" {
 void __real___cxa_pure_virtual();
@@ -83,10 +92,7 @@ LONG CALLBACK Vectored(EXCEPTION_POINTERS* info) {
     if (thread == 0xFFFFFFFF) thread = GetCurrentThreadId();
     if (name && !IsBadStringPtrA(name, 256)) {
       try {
-        const int n = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
-        std::wstring wide(static_cast<std::size_t>(n > 0 ? n - 1 : 0), L'\0');
-        if (n > 1) MultiByteToWideChar(CP_UTF8, 0, name, -1, wide.data(), n);
-        const std::u16string text(wide.begin(), wide.end());
+        const std::u16string text = Utf8ToUtf16(name);
         UpdateThreadEntry(thread, nullptr, &text, 0, 0, nullptr);
       } catch (...) {
       }

@@ -1,5 +1,7 @@
 // System exception codes as the run-time's exception classes, with the
 // run-time's own texts.
+#include "crash/handling/interception/system_exceptions.h"
+
 #include <cstdio>
 
 #include "crash/handling/dispatch/runtime.h"

@@ -5,8 +5,9 @@
 // handler of a stack overflow.
 #include <vector>
 
-#include "crash/handling/interception/import_patch.h"
+#include "crash/base/win/import_patch.h"
 #include "crash/handling/dispatch/runtime.h"
+#include "crash/handling/threads/thread_registry.h"
 
 namespace ostrel::rt {
 namespace {

@@ -3,6 +3,7 @@
 // guarded procedure (or in a library it called) reaches this frame before
 // the system's outer ones, which would end the program or swallow the fault.
 #include "crash/handling/dispatch/runtime.h"
+#include "crash/handling/interception/system_exceptions.h"
 
 namespace ostrel::detail {
 namespace {

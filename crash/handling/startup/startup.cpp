@@ -1,22 +1,82 @@
 // The reporter starts while the process initialises, before the program's
 // own static objects, and stops after them.
-#include "crash/handling/exception_report/exception_report.h"
+#include <optional>
+
+#include "crash/base/utf.h"
+#include "crash/handling/dispatch/freeze_watch.h"
 #include "crash/handling/dispatch/runtime.h"
-#include "crash/ui/clipboard/win/clipboard.h"
+#include "crash/handling/exception_report/exception_report.h"
+#include "crash/handling/interception/interception.h"
+#include "crash/handling/lifetime/win/file_integrity.h"
+#include "crash/handling/lifetime/win/process_support.h"
+#include "crash/handling/threads/lock_probes.h"
+#include "crash/handling/threads/thread_pause.h"
+#include "crash/handling/threads/thread_registry.h"
+#include "crash/report/lists/win/list_plugins.h"
 #include "crash/settings/win/process_settings.h"
+#include "crash/ui/clipboard/win/clipboard.h"
 
 namespace {
 
+using namespace ostrel;
+using namespace ostrel::rt;
+
+void WakeMainThread() { Runtime::Get().PostFireMessage(); }
+
+// The order matters: the registry before anything that names threads, the
+// handler thread before the interception that hands it records, the reserve
+// last so that it stays untouched.
+void StartReporter() {
+  Runtime& runtime = Runtime::Get();
+  if (runtime.Started()) return;
+  runtime.Initialize();
+  if (std::optional<ExceptionHistory> history = TakeOverRestart()) runtime.History() = *history;
+  ClearTempFolder();
+  ComPtr<IReporterModuleSettings> global = InitGlobalSettings();
+  if (!global || !global->SettingsFound()) return;
+  CheckModuleFiles(global, runtime.Module());
+  OpenThreadRegistry();
+  if (!global->Enabled()) return;
+  RegisterListPlugins();
+  StartHeapProbe();
+  runtime.StartServices();
+  SetPauseMainThread(runtime.MainThreadId(), WakeMainThread);
+  InstallInterception();
+  if (runtime.Module() == GetModuleHandleW(nullptr)) {
+    if (ComPtr<ISettingsLookup> lookup = global.As<ISettingsLookup>(kIidSettingsLookup)) {
+      if (lookup->LookupBool("PauseThreads")) PrepareThreadPausing();
+    }
+  }
+  runtime.SetStarted(true);
+  if (global->CheckFreeze()) StartFreezeWatch(global->FreezeTimeout());
+  ReserveMemory();
+}
+
+void StopReporter() {
+  Runtime& runtime = Runtime::Get();
+  if (!runtime.Started()) return;
+  runtime.SetStarted(false);
+  StopFreezeWatch();
+  EndThreadPausing();
+  RemoveInterception();
+  runtime.StopServices();
+  StopHeapProbe();
+  UnregisterListPlugins();
+  CloseThreadRegistry();
+  ReleaseMemory();
+  ShutdownGlobalSettings();
+}
+
 __attribute__((constructor(101))) void OstrelStart() {
   try {
-    ostrel::rt::Runtime::Get().Start();
+    StartReporter();
   } catch (...) {
   }
 }
 
 __attribute__((destructor(101))) void OstrelStop() {
   try {
-    ostrel::rt::Runtime::Get().Stop();
+    StopReporter();
   } catch (...) {
   }
 }
@@ -30,7 +90,7 @@ void DeliverTrace(const std::u16string& text, int mapSize) {
   if (!map) map = OpenFileMappingW(FILE_MAP_WRITE, FALSE, L"OstrelTraceProcessMap");
   if (!map) return;
   if (auto* view = static_cast<char*>(MapViewOfFile(map, FILE_MAP_WRITE, 0, 0, 0))) {
-    const std::string utf8 = ostrel::rt::ToUtf8(text);
+    const std::string utf8 = ostrel::Utf16ToUtf8(text);
     const std::size_t room = static_cast<std::size_t>(mapSize) - 1;
     const std::size_t length = utf8.size() < room ? utf8.size() : room;
     std::memcpy(view, utf8.data(), length);
@@ -55,6 +115,7 @@ extern "C" __declspec(dllexport) DWORD WINAPI OstrelTraceProcess(int mapSize) {
     const std::u16string name = u"Ostrel - TraceProcessThread";
     ostrel::rt::UpdateThreadEntry(GetCurrentThreadId(), nullptr, &name, 0, 0, nullptr);
     ostrel::ReportCreation creation;
+    creation.host = &ostrel::rt::ReportHost();
     creation.kind = ostrel::ReportKind::Frozen;
     creation.address = reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
     creation.settings = ostrel::SettingsForAddress(creation.address);

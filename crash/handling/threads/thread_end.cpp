@@ -4,9 +4,10 @@
 // An APC placed in memory that outlives the module signals and exits the
 // thread: its waits are alertable. Terminating it instead would also do,
 // but leaves a thread killed in the middle of whatever it did.
-#include <cstring>
+#include "crash/handling/threads/thread_end.h"
 
-#include "crash/handling/dispatch/runtime.h"
+#include <cstdint>
+#include <cstring>
 
 namespace ostrel::rt {
 namespace {

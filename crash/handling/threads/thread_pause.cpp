@@ -3,13 +3,15 @@
 // tables, and a thread that asks for a message while a pause is on waits
 // there. The main thread is sent the handler-firing message so that it
 // passes the check at once.
+#include "crash/handling/threads/thread_pause.h"
+
 #include <algorithm>
 #include <mutex>
 #include <vector>
 
-#include "crash/handling/interception/import_patch.h"
-#include "crash/handling/dispatch/runtime.h"
+#include "crash/base/win/import_patch.h"
 #include "crash/report/symbols/win/loaded_symbols.h"
+#include "crash/handling/threads/thread_registry.h"
 
 namespace ostrel::rt {
 namespace {
@@ -26,6 +28,8 @@ struct Pause {
   HANDLE mainGo = nullptr, othersGo = nullptr;  // manual-reset; set: running
   bool active = false;
   std::vector<DWORD> listed;
+  DWORD mainThreadId = 0;
+  void (*wakeMain)() = nullptr;
 };
 Pause& ThePause() {
   static Pause pause;
@@ -38,7 +42,7 @@ void Check() {
   const DWORD error = GetLastError();
   const DWORD self = GetCurrentThreadId();
   HANDLE wait = nullptr;
-  if (self == Runtime::Get().MainThreadId()) {
+  if (self == p.mainThreadId) {
     wait = p.mainGo;
   } else {
     std::lock_guard guard(p.lock);
@@ -106,6 +110,13 @@ bool CreatedByTheProgram(std::uintptr_t creator) {
 
 }  // namespace
 
+void SetPauseMainThread(DWORD mainThreadId, void (*wake)()) {
+  Pause& p = ThePause();
+  std::lock_guard guard(p.lock);
+  p.mainThreadId = mainThreadId;
+  p.wakeMain = wake;
+}
+
 // Patched before the program's loops run: a loop that is already running
 // may keep the function's address in a register and never see a later patch.
 void PrepareThreadPausing() {
@@ -117,7 +128,11 @@ void PrepareThreadPausing() {
 void PauseThreads(DWORD exempt) {
   Pause& p = ThePause();
   const DWORD self = GetCurrentThreadId();
-  const DWORD main = Runtime::Get().MainThreadId();
+  DWORD main = 0;
+  {
+    std::lock_guard guard(p.lock);
+    main = p.mainThreadId;
+  }
   std::vector<DWORD> listed;
   for (const ThreadCreator& t : ThreadCreators()) {
     if (t.threadId == self || t.threadId == main || t.threadId == exempt) continue;
@@ -133,7 +148,7 @@ void PauseThreads(DWORD exempt) {
     p.listed = std::move(listed);
     p.active = true;
   }
-  Runtime::Get().PostFireMessage();
+  if (p.wakeMain) p.wakeMain();
 }
 
 void ResumeThreads() {

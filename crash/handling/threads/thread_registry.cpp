@@ -3,11 +3,12 @@
 // the reporter sees the same list. Entries and their texts live on the
 // process heap: a module that added one may be unloaded before another
 // module frees it.
+#include "crash/handling/threads/thread_registry.h"
+
 #include <cstdio>
 
 #include <functional>
 
-#include "crash/handling/dispatch/runtime.h"
 #include "crash/settings/packed_string.h"
 #include "crash/settings/shared_heap.h"
 #include "crash/settings/win/kernel_object_security.h"

@@ -1,22 +1,15 @@
-// What each thread last raised, recorded on every throw and rethrow, and
-// the hidden-exception report at the end of every catch block.
+// What each thread last raised, and how an exception object describes
+// itself in a report.
 #include <cxxabi.h>
 
 #include <cstring>
 
-#include "crash/handling/dispatch/runtime.h"
-#include "crash/settings/class_list.h"
+#include "crash/handling/threads/thread_state.h"
 
-extern "C" {
-// Not declared noreturn: the wrapper then jumps to it, and the unwinder has
-// one frame less to walk on every throw.
-void __real___cxa_throw(void* object, std::type_info* type, void (*destroy)(void*));
-[[noreturn]] void __real___cxa_rethrow();
-void __real___cxa_end_catch();
-void __wrap___cxa_throw(void* object, std::type_info* type, void (*destroy)(void*));
-[[noreturn]] void __wrap___cxa_rethrow();
-void __wrap___cxa_end_catch();
-}
+#include "ostrel/exceptions.h"
+#include "crash/settings/class_list.h"
+#include "crash/base/utf.h"
+#include "crash/base/win/wide_text.h"
 
 namespace ostrel::rt {
 namespace {
@@ -34,20 +27,10 @@ std::u16string ClassNameOf(const std::type_info& type) {
   std::free(name);
   // The reporter's own classes read as they are named in settings.
   if (text.rfind("ostrel::", 0) == 0) text.erase(0, 8);
-  return FromAnsi(text);
+  return FromCodePage(text);
 }
 
-std::u16string Decode(UINT codePage, const std::string& text) {
-  const int n =
-      MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-  if (n > 0) {
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  }
-  return std::u16string(wide.begin(), wide.end());
-}
-
-std::u16string FromUtf8(const std::string& text) { return Decode(CP_UTF8, text); }
+}  // namespace
 
 // Before the throw: an exception still being handled in this thread becomes
 // the inner exception of the new one.
@@ -79,8 +62,6 @@ void RecordThrow(const void* object, std::uintptr_t address) {
   std::memset(&state.record, 0, sizeof state.record);
 }
 
-}  // namespace
-
 ThreadExceptionState& ThisThread() {
   thread_local ThreadExceptionState state;
   return state;
@@ -106,12 +87,12 @@ ExceptionDescription Describe(const std::exception_ptr& object) {
     std::rethrow_exception(object);
   } catch (const EExternal& e) {
     d.external = true;
-    d.message = FromUtf8(e.Message());
+    d.message = Utf8ToUtf16(e.Message());
   } catch (const Exception& e) {
     // The whole message: a reported exception's is a single NUL.
-    d.message = FromUtf8(e.Message());
+    d.message = Utf8ToUtf16(e.Message());
   } catch (const std::exception& e) {
-    d.message = FromUtf8(e.what());
+    d.message = Utf8ToUtf16(e.what());
   } catch (...) {
     // Not an exception class: its class name stands for the message.
     d.message = d.className;
@@ -119,64 +100,4 @@ ExceptionDescription Describe(const std::exception_ptr& object) {
   return d;
 }
 
-std::u16string FromAnsi(const std::string& text) { return Decode(CP_ACP, text); }
-
-std::u16string FromWide(const wchar_t* text) {
-  std::wstring wide = text ? text : L"";
-  return std::u16string(wide.begin(), wide.end());
-}
-
-std::u16string Hex8(std::uintptr_t value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%08X", static_cast<unsigned>(value));
-  return FromAnsi(buffer);
-}
-
 }  // namespace ostrel::rt
-
-using ostrel::rt::ThisThread;
-
-void __wrap___cxa_throw(void* object, std::type_info* type, void (*destroy)(void*)) {
-  ostrel::rt::RecordThrow(object, reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)));
-  __real___cxa_throw(object, type, destroy);
-}
-
-void __wrap___cxa_rethrow() {
-  ostrel::rt::ThreadExceptionState& state = ThisThread();
-  if (!state.suspended) {
-    // The same object travels on; where it was rethrown is where it now is.
-    state.address = reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
-    RtlCaptureContext(&state.context);
-    state.context.Eip = static_cast<DWORD>(state.address);
-    state.hasContext = true;
-  }
-  __real___cxa_rethrow();
-}
-
-void __wrap___cxa_end_catch() {
-  ostrel::rt::ThreadExceptionState& state = ThisThread();
-  if (!state.suspended) {
-    ostrel::rt::Runtime& runtime = ostrel::rt::Runtime::Get();
-    // During a rethrow the exception is still on its way: not handled yet.
-    if (runtime.Started() && std::uncaught_exceptions() == 0 && runtime.Handlers().AnyHidden()) {
-      ++state.suspended;
-      std::exception_ptr current = std::current_exception();
-      const ostrel::rt::ExceptionDescription d = ostrel::rt::Describe(current);
-      // An empty message marks an exception that was reported already.
-      const bool reported = d.message == std::u16string(1, u'\0');
-      --state.suspended;
-      if (current && !d.abort && !reported) {
-        ostrel::ReportRequest request;
-        request.kind = ostrel::ReportKind::Hidden;
-        request.object = current;
-        request.source = ostrel::kSourceHidden;
-        ostrel::ReportException(request);
-      }
-    }
-  }
-  __real___cxa_end_catch();
-  // The last exception of the thread has been handled: forget it.
-  if (!state.suspended && !abi::__cxa_current_exception_type() && std::uncaught_exceptions() == 0) {
-    ostrel::rt::ClearThreadState(state);
-  }
-}

@@ -1,11 +1,13 @@
 // The start-up integrity check of the reporter's module file and of its
 // settings' module (CheckFileCrc): a file on disk that no longer matches the
 // checksum the build stamped into it is reported, and an executable ends.
+#include "crash/handling/lifetime/win/file_integrity.h"
+
 #include <string>
 #include <vector>
 
-#include "crash/handling/dispatch/runtime.h"
 #include "crash/handling/lifetime/image_checksum.h"
+#include "crash/base/win/wide_text.h"
 
 namespace ostrel::rt {
 namespace {
@@ -62,7 +64,7 @@ void CheckModuleFiles(const ComPtr<IReporterModuleSettings>& settings, HMODULE r
     if (ComPtr<ISettingsLookup> lookup = settings.As<ISettingsLookup>(kIidSettingsLookup)) {
       lookup->LookupText("BitFaultMsg", text);
     }
-    const std::wstring wide(text.begin(), text.end());
+    const std::wstring wide = Wide(text);
     MessageBoxW(nullptr, wide.c_str(), nullptr, MB_OK | MB_ICONERROR | MB_TASKMODAL);
     if (reporter == GetModuleHandleW(nullptr)) ExitProcess(0);
     return;

@@ -4,8 +4,10 @@
 #include <mutex>
 
 #include "crash/handling/lifetime/restart_handover.h"
-#include "crash/handling/dispatch/runtime.h"
+#include "crash/handling/lifetime/win/process_support.h"
 #include "crash/settings/win/kernel_object_security.h"
+#include "crash/base/win/wide_text.h"
+#include "ostrel/ostrel.h"
 
 namespace ostrel {
 namespace rt {
@@ -88,7 +90,7 @@ void TerminateProgram() {
   for (;;) Sleep(INFINITE);
 }
 
-void RestartProgram(const wchar_t* commandLine) {
+void RestartProgram(const wchar_t* commandLine, const ExceptionHistory& history) {
   std::wstring command = commandLine ? commandLine : GetCommandLineW();
   STARTUPINFOW si{sizeof si};
   PROCESS_INFORMATION pi{};
@@ -106,7 +108,7 @@ void RestartProgram(const wchar_t* commandLine) {
         RestartHandover handover;
         handover.processId = GetCurrentProcessId();
         handover.handle = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(forChild));
-        handover.history = Runtime::Get().History().Times();
+        handover.history = history.Times();
         WriteRestartHandover(handover, {static_cast<std::uint8_t*>(view), kRestartHandoverSize});
         UnmapViewOfFile(view);
       }
@@ -120,10 +122,11 @@ void RestartProgram(const wchar_t* commandLine) {
   for (;;) Sleep(INFINITE);
 }
 
-void Runtime::TakeOverRestart() {
+std::optional<ExceptionHistory> TakeOverRestart() {
   HANDLE mapping =
       OpenFileMappingW(FILE_MAP_READ, FALSE, RestartMappingName(GetCurrentProcessId()).c_str());
-  if (!mapping) return;
+  if (!mapping) return std::nullopt;
+  std::optional<ExceptionHistory> history;
   if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, kRestartHandoverSize)) {
     std::optional<RestartHandover> handover =
         ReadRestartHandover({static_cast<const std::uint8_t*>(view), kRestartHandoverSize});
@@ -134,10 +137,11 @@ void Runtime::TakeOverRestart() {
         WaitForSingleObject(old, INFINITE);
         CloseHandle(old);
       }
-      history_ = ExceptionHistory(handover->history);
+      history = ExceptionHistory(handover->history);
     }
   }
   CloseHandle(mapping);
+  return history;
 }
 
 }  // namespace rt
@@ -145,7 +149,7 @@ void Runtime::TakeOverRestart() {
 std::u16string TempFolder() {
   const std::wstring folder = rt::TempFolderPath();
   CreateDirectoryW(folder.c_str(), nullptr);
-  return std::u16string(folder.begin(), folder.end());
+  return FromWide(folder);
 }
 
 }  // namespace ostrel
