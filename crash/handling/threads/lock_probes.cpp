@@ -73,7 +73,7 @@ void StartHeapProbe() {
   HeapProbe& p = TheHeapProbe();
   if (p.request) return;
   p.heaps[0] = GetProcessHeap();
-  using GetHeap = intptr_t(__cdecl*)();
+  using GetHeap = std::intptr_t(__cdecl*)();
   if (auto get = reinterpret_cast<GetHeap>(reinterpret_cast<void*>(
           GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "_get_heap_handle")))) {
     p.heaps[1] = reinterpret_cast<HANDLE>(get());

@@ -14,9 +14,9 @@ constexpr int kMaxLength = 15;
 const TOpcodeTables& kTables = OpcodeTables();
 
 // Reads up to 15 bytes; returns how many could be read from the start.
-int FetchCopy(const IMemoryReader& reader, uint32_t address, const TDATryRead* snapshot,
-              uint8_t* buf) {
-  uint32_t room = 0xFFFFFFFFu - address + 1;
+int FetchCopy(const IMemoryReader& reader, std::uint32_t address, const TDATryRead* snapshot,
+              std::uint8_t* buf) {
+  std::uint32_t room = 0xFFFFFFFFu - address + 1;
   int want = room < kMaxLength && room != 0 ? int(room) : kMaxLength;
   if (GuardedRead(reader, address, buf, want, snapshot)) return want;
   int n = 0;
@@ -25,11 +25,11 @@ int FetchCopy(const IMemoryReader& reader, uint32_t address, const TDATryRead* s
 }
 
 // Up to 15 bytes at address, read in place when the reader allows it; sets how many.
-const uint8_t* Fetch(const IMemoryReader& reader, uint32_t address, const TDATryRead* snapshot,
-                     uint8_t* buf, int& count) {
+const std::uint8_t* Fetch(const IMemoryReader& reader, std::uint32_t address,
+                          const TDATryRead* snapshot, std::uint8_t* buf, int& count) {
   if (!snapshot) {
-    uint32_t available = 0;
-    const uint8_t* direct = reader.Direct(address, available);
+    std::uint32_t available = 0;
+    const std::uint8_t* direct = reader.Direct(address, available);
     if (direct && available >= kMaxLength) {
       count = kMaxLength;
       return direct;
@@ -55,21 +55,21 @@ int ImmediateSize(K k, bool opSize) {
   }
 }
 
-uint32_t Little(const uint8_t* p, int size) {
-  uint32_t v = 0;
+std::uint32_t Little(const std::uint8_t* p, int size) {
+  std::uint32_t v = 0;
   for (int i = size - 1; i >= 0; --i) v = (v << 8) | p[i];
   return v;
 }
 
-int32_t SignExtend(uint32_t v, int size) {
-  if (size == 1) return int8_t(v);
-  if (size == 2) return int16_t(v);
-  return int32_t(v);
+std::int32_t SignExtend(std::uint32_t v, int size) {
+  if (size == 1) return std::int8_t(v);
+  if (size == 2) return std::int16_t(v);
+  return std::int32_t(v);
 }
 
 // General register written by an operand, -1 when the operand is none.
 int WrittenRegister(const TInstruction& in, K k) {
-  uint8_t mod = in.modrm >> 6, reg = (in.modrm >> 3) & 7, rm = in.modrm & 7;
+  std::uint8_t mod = in.modrm >> 6, reg = (in.modrm >> 3) & 7, rm = in.modrm & 7;
   switch (k) {
     case K::Gb:
       return reg & 3;
@@ -108,7 +108,7 @@ const TOpcode kRdtscp = {"rdtscp", {}, 0, 0, kEax | kEcx | kEdx, 6};
 namespace {
 
 // An invalid instruction: one byte long, and nothing is known about the registers after it.
-void Invalidate(TInstruction& in, uint32_t address, TRegisterState* regs) {
+void Invalidate(TInstruction& in, std::uint32_t address, TRegisterState* regs) {
   in = TInstruction{};
   in.address = address;
   in.next = address + 1;
@@ -118,18 +118,18 @@ void Invalidate(TInstruction& in, uint32_t address, TRegisterState* regs) {
 
 }  // namespace
 
-TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
+TInstruction DecodeInstruction(const IMemoryReader& reader, std::uint32_t address,
                                const TDATryRead* snapshot, TRegisterState* regs) {
   TInstruction in;
   in.address = address;
-  uint8_t copy[16];
+  std::uint8_t copy[16];
   int avail = 0;
-  const uint8_t* b = Fetch(reader, address, snapshot, copy, avail);
+  const std::uint8_t* b = Fetch(reader, address, snapshot, copy, avail);
   const TOpcodeTables& t = kTables;
   int pos = 0;
 
   // Prefixes.
-  uint8_t c = 0;
+  std::uint8_t c = 0;
   for (;;) {
     if (pos >= avail) {
       Invalidate(in, address, regs);
@@ -175,7 +175,7 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
   }
 
   const bool needModrm = (e->flags & (kFlagModrm | kFlagGroup | kFlagX87)) != 0;
-  uint8_t mod = 0, reg = 0, rm = 0;
+  std::uint8_t mod = 0, reg = 0, rm = 0;
   if (needModrm) {
     if (pos >= avail) {
       Invalidate(in, address, regs);
@@ -298,7 +298,7 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
       Invalidate(in, address, regs);
       return in;
     }
-    in.dispSize = uint8_t(dispSize);
+    in.dispSize = std::uint8_t(dispSize);
     in.dispAddress = address + pos;
     in.disp = SignExtend(Little(b + pos, dispSize), dispSize);
     pos += dispSize;
@@ -331,9 +331,9 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
         Invalidate(in, address, regs);
         return in;
       }
-      in.dispSize = uint8_t(size);
+      in.dispSize = std::uint8_t(size);
       in.dispAddress = address + pos;
-      in.disp = int32_t(Little(b + pos, size));
+      in.disp = std::int32_t(Little(b + pos, size));
       pos += size;
       continue;
     }
@@ -345,7 +345,7 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
       }
       in.immAddress = address + pos;
       in.imm = Little(b + pos, size);
-      in.immSize = uint8_t(size);
+      in.immSize = std::uint8_t(size);
       in.imm2 = Little(b + pos + size, 2);
       pos += size + 2;
       continue;
@@ -356,11 +356,11 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
       Invalidate(in, address, regs);
       return in;
     }
-    uint32_t v = Little(b + pos, size);
+    std::uint32_t v = Little(b + pos, size);
     if (firstImm) {
       in.immAddress = address + pos;
-      in.immSize = uint8_t(size);
-      in.imm = (k == K::Ibs || k == K::Jb || k == K::Jz) ? uint32_t(SignExtend(v, size)) : v;
+      in.immSize = std::uint8_t(size);
+      in.imm = (k == K::Ibs || k == K::Jb || k == K::Jz) ? std::uint32_t(SignExtend(v, size)) : v;
       firstImm = false;
     } else {
       in.imm2 = v;
@@ -373,7 +373,7 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
   }
 
   in.valid = true;
-  in.length = uint8_t(pos);
+  in.length = std::uint8_t(pos);
   in.next = address + pos;
   in.mnemonic = e->name;
   in.mnemonicLength = e->nameLength;
@@ -392,10 +392,11 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
   } else if (in.opcode == 0xFF && reg >= 2 && reg <= 5) {
     in.targetSize = 4;
     if (IsAbsoluteMemory(in)) {
-      uint32_t pointer = in.addrSize ? uint32_t(uint16_t(in.disp)) : uint32_t(in.disp);
+      std::uint32_t pointer =
+          in.addrSize ? std::uint32_t(std::uint16_t(in.disp)) : std::uint32_t(in.disp);
       in.targetField = pointer;
       in.targetPointer = pointer;
-      uint32_t target = 0;
+      std::uint32_t target = 0;
       if (!GuardedRead(reader, pointer, &target, 4, snapshot)) {
         Invalidate(in, address, regs);
         return in;
@@ -404,8 +405,8 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
     } else if (regs && mod == 3) {
       in.target = regs->reg[rm];
     } else if (regs && mod == 0 && MemoryBase(in) >= 0 && MemoryIndex(in) < 0) {
-      uint32_t pointer = regs->reg[MemoryBase(in)];
-      uint32_t target = 0;
+      std::uint32_t pointer = regs->reg[MemoryBase(in)];
+      std::uint32_t target = 0;
       if (pointer && GuardedRead(reader, pointer, &target, 4, snapshot)) {
         in.targetField = pointer;
         in.targetPointer = pointer;
@@ -429,15 +430,15 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
     } else if (in.opcode == 0x8B && mod == 3 && !in.opSize) {
       r.reg[reg] = r.reg[rm];
     } else {
-      uint8_t mask = e->implicit;
+      std::uint8_t mask = e->implicit;
       if ((e->flags & kFlagString) && in.rep) mask |= kEcx;
       if (!(e->flags & kFlagNoWrite)) {
         int w = WrittenRegister(in, e->op[0]);
-        if (w >= 0) mask |= uint8_t(1u << w);
+        if (w >= 0) mask |= std::uint8_t(1u << w);
       }
       if (e->flags & kFlagWrite1) {
         int w = WrittenRegister(in, e->op[1]);
-        if (w >= 0) mask |= uint8_t(1u << w);
+        if (w >= 0) mask |= std::uint8_t(1u << w);
       }
       for (int i = 0; i < 8; ++i)
         if (mask & (1u << i)) r.reg[i] = 0;

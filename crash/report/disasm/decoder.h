@@ -10,14 +10,14 @@ namespace ostrel {
 
 // Decodes the instruction at address. With a register state, the state is updated for the
 // effect of the instruction and used to resolve indirect transfers through registers.
-TInstruction DecodeInstruction(const IMemoryReader& reader, uint32_t address,
+TInstruction DecodeInstruction(const IMemoryReader& reader, std::uint32_t address,
                                const TDATryRead* snapshot, TRegisterState* regs);
 
 // Whether the memory operand of a decoded instruction has no base and no index register.
 // Base and index register of a memory operand (-1 when none; always -1 for 16-bit addressing).
 inline bool IsAbsoluteMemory(const TInstruction& in) {
   if (!in.hasModrm || (in.modrm >> 6) == 3) return false;
-  uint8_t mod = in.modrm >> 6, rm = in.modrm & 7;
+  std::uint8_t mod = in.modrm >> 6, rm = in.modrm & 7;
   if (in.addrSize) return mod == 0 && rm == 6;
   if (mod == 0 && rm == 5) return true;
   return rm == 4 && mod == 0 && (in.sib & 7) == 5 && ((in.sib >> 3) & 7) == 4;
@@ -25,7 +25,7 @@ inline bool IsAbsoluteMemory(const TInstruction& in) {
 
 inline int MemoryBase(const TInstruction& in) {
   if (!in.hasModrm || (in.modrm >> 6) == 3 || in.addrSize) return -1;
-  uint8_t mod = in.modrm >> 6, rm = in.modrm & 7;
+  std::uint8_t mod = in.modrm >> 6, rm = in.modrm & 7;
   if (rm == 4) return (mod == 0 && (in.sib & 7) == 5) ? -1 : in.sib & 7;
   return (mod == 0 && rm == 5) ? -1 : rm;
 }

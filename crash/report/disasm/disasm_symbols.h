@@ -9,18 +9,19 @@ namespace ostrel {
 
 struct TDisasmSymbols {
   // Demangled export name of the function starting at the address, empty when none.
-  std::function<std::string(uint32_t)> exportNameAt;
+  std::function<std::string(std::uint32_t)> exportNameAt;
   // FunctionNameAt: name of the public that starts exactly at the address.
-  std::function<std::string(uint32_t)> functionNameAt;
+  std::function<std::string(std::uint32_t)> functionNameAt;
   // LineRangeAt: line number of the address and the address range with that line.
-  std::function<void(uint32_t address, int& line, uint32_t& start, uint32_t& end)> lineRangeAt;
+  std::function<void(std::uint32_t address, int& line, std::uint32_t& start, std::uint32_t& end)>
+      lineRangeAt;
   // File name of the module holding the address when that is not the program's own module.
-  std::function<std::string(uint32_t)> foreignModuleAt;
+  std::function<std::string(std::uint32_t)> foreignModuleAt;
   // Class name of an exception class reference (exception-handler tables), empty if unknown.
-  std::function<std::string(uint32_t)> classNameAt;
+  std::function<std::string(std::uint32_t)> classNameAt;
 };
 
 // Export name first, then the symbol reader's function name.
-std::string NameOfFunction(const TDisasmSymbols* symbols, uint32_t address);
+std::string NameOfFunction(const TDisasmSymbols* symbols, std::uint32_t address);
 
 }  // namespace ostrel

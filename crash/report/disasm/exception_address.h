@@ -13,7 +13,8 @@ namespace ostrel {
 // instructions of the function at functionStart nor the return address of
 // one of its calls, but the address 4 bytes on is, the address 4 bytes on is
 // returned; otherwise the address itself.
-uint32_t CorrectExceptionAddress(const IMemoryReader& reader, uint32_t address,
-                                 uint32_t functionStart, const TRuntimeHelpers& helpers = {});
+std::uint32_t CorrectExceptionAddress(const IMemoryReader& reader, std::uint32_t address,
+                                      std::uint32_t functionStart,
+                                      const TRuntimeHelpers& helpers = {});
 
 }  // namespace ostrel

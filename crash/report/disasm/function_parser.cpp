@@ -46,27 +46,29 @@ class TParser {
   bool Run();
 
  private:
-  bool ParseArea(uint32_t start);
+  bool ParseArea(std::uint32_t start);
   void Transfer(const TInstruction& in, const TRegisterState& regs);
-  void OpenArea(uint32_t target, uint32_t ledBy, const TRegisterState& regs);
-  void AddBlock(uint32_t start, uint32_t end, bool caseTable);
-  bool InModule(uint32_t a) const { return a >= lo_ && a < hi_; }
-  uint32_t NextAreaStart(uint32_t after) const {
+  void OpenArea(std::uint32_t target, std::uint32_t ledBy, const TRegisterState& regs);
+  void AddBlock(std::uint32_t start, std::uint32_t end, bool caseTable);
+  bool InModule(std::uint32_t a) const { return a >= lo_ && a < hi_; }
+  std::uint32_t NextAreaStart(std::uint32_t after) const {
     auto it = areas_.upper_bound(after);
     return it == areas_.end() ? hi_ : it->first;
   }
-  bool IsHelper(uint32_t t) const {
+  bool IsHelper(std::uint32_t t) const {
     return t && (t == helpers_.handleAnyException || t == helpers_.handleOnException ||
                  t == helpers_.handleAutoException || t == helpers_.handleFinally);
   }
-  bool Ends(uint32_t t) const {
+  bool Ends(std::uint32_t t) const {
     if (!t) return false;
     if (t == helpers_.halt) return true;
     return std::find(helpers_.throwRoutines.begin(), helpers_.throwRoutines.end(), t) !=
            helpers_.throwRoutines.end();
   }
-  bool Read32(uint32_t a, uint32_t& v) const { return GuardedRead(reader_, a, &v, 4, snapshot_); }
-  void ForgetUnknown(uint32_t next) {
+  bool Read32(std::uint32_t a, std::uint32_t& v) const {
+    return GuardedRead(reader_, a, &v, 4, snapshot_);
+  }
+  void ForgetUnknown(std::uint32_t next) {
     auto& u = info_.unknownTransfers;
     u.erase(std::remove_if(u.begin(), u.end(),
                            [&](const TUnknownTransfer& t) { return t.next == next; }),
@@ -78,12 +80,12 @@ class TParser {
   const TRuntimeHelpers& helpers_;
   const TDisasmSymbols* symbols_;
   TFunctionInfo& info_;
-  std::map<uint32_t, TCodeArea> areas_;
-  uint32_t lo_ = 0, hi_ = 0;
+  std::map<std::uint32_t, TCodeArea> areas_;
+  std::uint32_t lo_ = 0, hi_ = 0;
   bool overflow_ = false;
 };
 
-void TParser::OpenArea(uint32_t target, uint32_t ledBy, const TRegisterState& regs) {
+void TParser::OpenArea(std::uint32_t target, std::uint32_t ledBy, const TRegisterState& regs) {
   if (!InModule(target)) return;
   auto at = areas_.find(target);
   if (at != areas_.end()) {
@@ -101,7 +103,7 @@ void TParser::OpenArea(uint32_t target, uint32_t ledBy, const TRegisterState& re
       if (old.caseJumpTable || old.exceptionHandlerTable) return;
       // Split: the state at the target along the old path, agreed with the jump's.
       TRegisterState along = old.regs;
-      for (uint32_t a = old.start; a < target;) {
+      for (std::uint32_t a = old.start; a < target;) {
         TInstruction in = DecodeInstruction(reader_, a, snapshot_, &along);
         if (!in.valid) break;
         a = in.next;
@@ -127,7 +129,7 @@ void TParser::OpenArea(uint32_t target, uint32_t ledBy, const TRegisterState& re
   areas_[target] = fresh;
 }
 
-void TParser::AddBlock(uint32_t start, uint32_t end, bool caseTable) {
+void TParser::AddBlock(std::uint32_t start, std::uint32_t end, bool caseTable) {
   if (areas_.count(start)) {
     TCodeArea& a = areas_[start];
     if (a.end) return;  // already parsed as code: keep it
@@ -143,29 +145,29 @@ void TParser::AddBlock(uint32_t start, uint32_t end, bool caseTable) {
 void TParser::Transfer(const TInstruction& in, const TRegisterState& regs) {
   if (!in.target && !in.targetPointer) {
     ForgetUnknown(in.next);
-    info_.unknownTransfers.push_back({uint8_t(in.isCall ? 1 : 0), in.address, in.next});
+    info_.unknownTransfers.push_back({std::uint8_t(in.isCall ? 1 : 0), in.address, in.next});
     return;
   }
   ForgetUnknown(in.next);
-  uint32_t t = in.target;
+  std::uint32_t t = in.target;
   if (t && t == helpers_.handleAnyException) OpenArea(in.next, 0, {});
   if (t && t == helpers_.handleFinally) {
     OpenArea(in.next, 0, {});
     TInstruction j = DecodeInstruction(reader_, in.next, snapshot_, nullptr);
     if (j.valid && j.isJump && j.target > info_.entryPoint && j.target < in.address) {
-      uint8_t push = 0;
-      uint32_t pushed = 0;
+      std::uint8_t push = 0;
+      std::uint32_t pushed = 0;
       if (GuardedRead(reader_, j.target - 5, &push, 1, snapshot_) && push == 0x68 &&
           Read32(j.target - 4, pushed) && pushed > info_.entryPoint)
         OpenArea(pushed, 0, {});
     }
   }
   if (t && t == helpers_.handleOnException) {
-    uint32_t count = 0;
+    std::uint32_t count = 0;
     if (Read32(in.next, count) && count < 256) {
       AddBlock(in.next, in.next + 4 + count * 8, false);
-      for (uint32_t i = 0; i < count; ++i) {
-        uint32_t handler = 0;
+      for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t handler = 0;
         if (Read32(in.next + 4 + i * 8 + 4, handler)) OpenArea(handler, 0, {});
       }
     }
@@ -190,13 +192,13 @@ void TParser::Transfer(const TInstruction& in, const TRegisterState& regs) {
   if (in.isJump && t && InModule(t)) OpenArea(t, in.address, regs);
 }
 
-bool TParser::ParseArea(uint32_t start) {
+bool TParser::ParseArea(std::uint32_t start) {
   TRegisterState regs = areas_[start].regs;
-  uint32_t a = start;
-  uint32_t pendingHandler = 0;  // pushed address of an exception frame being set up
+  std::uint32_t a = start;
+  std::uint32_t pendingHandler = 0;  // pushed address of an exception frame being set up
   int cmpReg = -1, cmpImm = 0, caseEntries = -1;
   for (;;) {
-    uint32_t limit = NextAreaStart(a);
+    std::uint32_t limit = NextAreaStart(a);
     TRegisterState before = regs;
     TInstruction in = DecodeInstruction(reader_, a, snapshot_, &regs);
     if (!in.valid || in.next > limit || in.next < a) return false;
@@ -205,7 +207,7 @@ bool TParser::ParseArea(uint32_t start) {
     holder->second.end = in.next;
 
     // Exception frame: push handler; push fs:[reg] or fs:[0].
-    uint8_t following = 0;
+    std::uint8_t following = 0;
     if (in.opcode == 0x68 && in.length == 5 &&
         GuardedRead(reader_, in.next, &following, 1, snapshot_) && following == 0x64)
       pendingHandler = in.imm;
@@ -220,11 +222,11 @@ bool TParser::ParseArea(uint32_t start) {
     }
     // Switch: cmp reg, imm8; ja/jg/jae/jge; jmp [reg*4+table] with the table after the jump.
     bool isCmp = in.opcode == 0x83 && (in.modrm >> 6) == 3 && ((in.modrm >> 3) & 7) == 7;
-    uint32_t op = in.opcode;
+    std::uint32_t op = in.opcode;
     bool tableJump = false;
     if (isCmp) {
       cmpReg = in.modrm & 7;
-      cmpImm = int(uint8_t(in.imm));
+      cmpImm = int(std::uint8_t(in.imm));
       caseEntries = -1;
     } else if (cmpReg >= 0 && caseEntries < 0 &&
                (op == 0x77 || op == 0x7F || op == 0x0F87 || op == 0x0F8F)) {
@@ -233,12 +235,13 @@ bool TParser::ParseArea(uint32_t start) {
                (op == 0x73 || op == 0x7D || op == 0x0F83 || op == 0x0F8D)) {
       caseEntries = cmpImm;
     } else if (caseEntries > 0 && op == 0xFF && in.modrm == 0x24 && (in.sib >> 6) == 2 &&
-               (in.sib & 7) == 5 && ((in.sib >> 3) & 7) == cmpReg && uint32_t(in.disp) == in.next) {
+               (in.sib & 7) == 5 && ((in.sib >> 3) & 7) == cmpReg &&
+               std::uint32_t(in.disp) == in.next) {
       tableJump = true;
-      AddBlock(in.next, in.next + uint32_t(caseEntries) * 4, true);
+      AddBlock(in.next, in.next + std::uint32_t(caseEntries) * 4, true);
       for (int i = 0; i < caseEntries; ++i) {
-        uint32_t entry = 0;
-        if (Read32(in.next + uint32_t(i) * 4, entry)) OpenArea(entry, in.address, regs);
+        std::uint32_t entry = 0;
+        if (Read32(in.next + std::uint32_t(i) * 4, entry)) OpenArea(entry, in.address, regs);
       }
       cmpReg = -1;
       caseEntries = -1;
@@ -259,7 +262,7 @@ bool TParser::ParseArea(uint32_t start) {
 }
 
 bool TParser::Run() {
-  uint32_t entry = info_.entryPoint;
+  std::uint32_t entry = info_.entryPoint;
   TRegionInfo region;
   if (!reader_.Query(entry, region) || !region.committed) {
     info_.errorAddress = entry;
@@ -291,7 +294,7 @@ bool TParser::Run() {
       continue;
     }
     // Unknown transfers again, with the state at the start of their area.
-    size_t before = areas_.size();
+    std::size_t before = areas_.size();
     auto unknown = info_.unknownTransfers;
     for (auto u = unknown.rbegin(); u != unknown.rend(); ++u) {
       auto holder = areas_.upper_bound(u->address);
@@ -307,8 +310,8 @@ bool TParser::Run() {
                                    [](const TUnknownTransfer& t) { return t.isCall == 0; });
     if (!unknownJump) break;
     // The gap after the run of contiguous areas from the lowest one.
-    uint32_t gap = areas_.begin()->second.end;
-    uint32_t highest = 0;
+    std::uint32_t gap = areas_.begin()->second.end;
+    std::uint32_t highest = 0;
     for (const auto& [s, a] : areas_) highest = std::max(highest, a.end);
     bool found = false;
     for (const auto& [s, a] : areas_) {
@@ -352,13 +355,13 @@ bool TParser::Run() {
     return false;
   }
   for (const auto& [s, a] : areas_) info_.areas.push_back(a);
-  uint32_t begin = info_.areas.front().start, end = 0;
+  std::uint32_t begin = info_.areas.front().start, end = 0;
   for (const TCodeArea& a : info_.areas) end = std::max(end, a.end);
   info_.codeBegin = begin;
   info_.codeLength = end - begin;
   // Plain code before the first control transfer.
-  uint32_t plain = 0;
-  for (uint32_t a = entry; plain < 6;) {
+  std::uint32_t plain = 0;
+  for (std::uint32_t a = entry; plain < 6;) {
     TInstruction in = DecodeInstruction(reader_, a, snapshot_, nullptr);
     if (!in.valid || in.isCall || in.isJump || EndsArea(in) || in.relativeTarget) break;
     plain += in.length;
@@ -373,7 +376,7 @@ bool TParser::Run() {
 
 }  // namespace
 
-TFunctionInfo ParseFunction(const IMemoryReader& reader, uint32_t entryPoint,
+TFunctionInfo ParseFunction(const IMemoryReader& reader, std::uint32_t entryPoint,
                             const TDATryRead* snapshot, const TRuntimeHelpers& helpers,
                             const TDisasmSymbols* symbols) {
   TFunctionInfo info;

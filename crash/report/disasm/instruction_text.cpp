@@ -23,10 +23,10 @@ constexpr char kSeg[8][4] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
 // Operand text is written at a cursor without bounds checks: the caller makes sure of
 // kOperandRoom characters and TTextBuffer::kSpare bytes behind them (fixed-size copies may write
 // a few bytes past the text). Each writer returns the cursor after its text.
-constexpr size_t kOperandRoom =
+constexpr std::size_t kOperandRoom =
     64;  // the longest operand, "oword ptr gs:[ebx+ecx*4-$80000000]", has 34
 
-template <size_t N>
+template <std::size_t N>
 char* Put(char* p, const char (&s)[N]) {
   std::memcpy(p, s, N - 1);
   return p + N - 1;
@@ -36,7 +36,7 @@ char* Put(char* p, char c) {
   return p + 1;
 }
 // A name from a table of four-byte rows: the whole row is copied.
-char* PutRow(char* p, const char (&row)[4], size_t length) {
+char* PutRow(char* p, const char (&row)[4], std::size_t length) {
   std::memcpy(p, row, 4);
   return p + length;
 }
@@ -46,14 +46,14 @@ char* PutReg32(char* p, int i) { return PutRow(p, kReg32[i], 3); }
 char* PutSeg(char* p, int i) { return PutRow(p, kSeg[i], i < 6 ? 2 : 1); }
 
 // 0..9 decimal, else "$" + upper-case hex.
-char* PutValue(char* p, uint32_t v) {
+char* PutValue(char* p, std::uint32_t v) {
   if (v <= 9) return Put(p, char('0' + v));
   *p++ = '$';
   return text_detail::PutHex(p, v, text_detail::HexDigits(v, 1), text_detail::kUpperHexPairs);
 }
 
 // "$" + 8 upper-case hex digits.
-char* PutAddress(char* p, uint32_t v) {
+char* PutAddress(char* p, std::uint32_t v) {
   *p++ = '$';
   return text_detail::PutHex(p, v, 8, text_detail::kUpperHexPairs);
 }
@@ -102,10 +102,10 @@ void WriteMnemonic(TTextBuffer& out, const TInstruction& in) {
 
 // Operand size of a kind in bytes, 0 when it has none, or one of these two that depend on
 // the instruction.
-constexpr uint8_t kSizeV = 0xFF;    // 2 with the operand-size prefix (and no SSE prefix), else 4
-constexpr uint8_t kSizeEws = 0xFE;  // register: 2 or 4 by the operand-size prefix; memory: 2
+constexpr std::uint8_t kSizeV = 0xFF;  // 2 with the operand-size prefix (and no SSE prefix), else 4
+constexpr std::uint8_t kSizeEws = 0xFE;  // register: 2 or 4 by the operand-size prefix; memory: 2
 
-constexpr uint8_t KindSize(K k) {
+constexpr std::uint8_t KindSize(K k) {
   switch (k) {
     case K::Eb:
     case K::Gb:
@@ -155,9 +155,9 @@ constexpr uint8_t KindSize(K k) {
 
 // Whether a kind counts as a register operand when sizes are compared: never, always, or
 // when the ModRM operand is a register.
-enum TRegisterKind : uint8_t { kNoRegister, kRegister, kRegisterIfMod3 };
+enum TRegisterKind : std::uint8_t { kNoRegister, kRegister, kRegisterIfMod3 };
 
-constexpr uint8_t KindRegister(K k) {
+constexpr std::uint8_t KindRegister(K k) {
   switch (k) {
     case K::Gb:
     case K::Gw:
@@ -188,12 +188,12 @@ constexpr uint8_t KindRegister(K k) {
   }
 }
 
-constexpr size_t kKinds = size_t(K::Ews) + 1;
+constexpr std::size_t kKinds = std::size_t(K::Ews) + 1;
 
-template <uint8_t (*F)(K)>
-constexpr std::array<uint8_t, kKinds> KindTable() {
-  std::array<uint8_t, kKinds> t{};
-  for (size_t i = 0; i < kKinds; ++i) t[i] = F(K(i));
+template <std::uint8_t (*F)(K)>
+constexpr std::array<std::uint8_t, kKinds> KindTable() {
+  std::array<std::uint8_t, kKinds> t{};
+  for (std::size_t i = 0; i < kKinds; ++i) t[i] = F(K(i));
   return t;
 }
 
@@ -202,14 +202,14 @@ constexpr auto kKindRegisters = KindTable<KindRegister>();
 
 // Operand size in bytes of a kind; 0 when it has none.
 int SizeOf(const TInstruction& in, K k) {
-  uint8_t size = kKindSizes[size_t(k)];
+  std::uint8_t size = kKindSizes[std::size_t(k)];
   if (size < kSizeEws) return size;
   if (size == kSizeV) return in.opSize && in.ssePrefix == 0 ? 2 : 4;
   return (in.modrm >> 6) == 3 ? (in.opSize ? 2 : 4) : 2;
 }
 
 bool IsRegisterOperand(const TInstruction& in, K k) {
-  uint8_t r = kKindRegisters[size_t(k)];
+  std::uint8_t r = kKindRegisters[std::size_t(k)];
   return r == kRegister || (r == kRegisterIfMod3 && (in.modrm >> 6) == 3);
 }
 
@@ -262,7 +262,7 @@ char* WriteMemory(char* p, const TInstruction& in, K k) {
   if (k == K::Ob || k == K::Ov) {
   } else if (in.addrSize) {
     static constexpr char k16[8][8] = {"bx+si", "bx+di", "bp+si", "bp+di", "si", "di", "bp", "bx"};
-    uint8_t mod = in.modrm >> 6, rm = in.modrm & 7;
+    std::uint8_t mod = in.modrm >> 6, rm = in.modrm & 7;
     if (!(mod == 0 && rm == 6)) {
       std::memcpy(p, k16[rm], 8);
       p += rm < 4 ? 5 : 2;
@@ -286,15 +286,15 @@ char* WriteMemory(char* p, const TInstruction& in, K k) {
     }
   }
   if (!any) {
-    p = PutAddress(p, in.addrSize ? uint16_t(in.disp) : uint32_t(in.disp));
+    p = PutAddress(p, in.addrSize ? std::uint16_t(in.disp) : std::uint32_t(in.disp));
   } else if (in.dispSize) {
-    int32_t d = in.disp;
+    std::int32_t d = in.disp;
     if (d < 0) {
       *p++ = '-';
-      p = PutValue(p, uint32_t(0) - uint32_t(d));
+      p = PutValue(p, std::uint32_t(0) - std::uint32_t(d));
     } else if (d > 0) {
       *p++ = '+';
-      p = PutValue(p, uint32_t(d));
+      p = PutValue(p, std::uint32_t(d));
     }
   }
   *p++ = ']';
@@ -312,13 +312,13 @@ int ModrmReg(const TInstruction& in) { return (in.modrm >> 3) & 7; }
 int ModrmRm(const TInstruction& in) { return in.modrm & 7; }
 bool ModrmIsRegister(const TInstruction& in) { return (in.modrm >> 6) == 3; }
 
-template <size_t N>
+template <std::size_t N>
 char* PutNumbered(char* p, const char (&prefix)[N], int number) {
   p = Put(p, prefix);
   return Put(p, char('0' + number));
 }
 
-char* WriteOperand(char* p, const TInstruction& in, K k, bool firstImm, uint32_t& target) {
+char* WriteOperand(char* p, const TInstruction& in, K k, bool firstImm, std::uint32_t& target) {
   // Each case reads only the fields it needs: this runs for every operand of every line.
   switch (k) {
     case K::Eb:
@@ -349,16 +349,16 @@ char* WriteOperand(char* p, const TInstruction& in, K k, bool firstImm, uint32_t
     case K::Iz:
       return PutValue(p, firstImm ? in.imm : in.imm2);
     case K::Ibs: {
-      int32_t v = int32_t(firstImm ? in.imm : in.imm2);
+      std::int32_t v = std::int32_t(firstImm ? in.imm : in.imm2);
       if (v < 0) *p++ = '-';
-      return PutValue(p, v < 0 ? uint32_t(0) - uint32_t(v) : uint32_t(v));
+      return PutValue(p, v < 0 ? std::uint32_t(0) - std::uint32_t(v) : std::uint32_t(v));
     }
     case K::Jb:
     case K::Jz: {
       target = in.target ? in.target : in.next + in.imm;
-      int32_t d = int32_t(in.imm);
+      std::int32_t d = std::int32_t(in.imm);
       *p++ = d < 0 ? '-' : '+';
-      p = PutValue(p, d < 0 ? uint32_t(0) - uint32_t(d) : uint32_t(d));
+      p = PutValue(p, d < 0 ? std::uint32_t(0) - std::uint32_t(d) : std::uint32_t(d));
       p = Put(p, " (");
       p = PutAddress(p, target);
       return Put(p, ')');
@@ -435,12 +435,12 @@ char* WriteOperand(char* p, const TInstruction& in, K k, bool firstImm, uint32_t
   return p;
 }
 
-bool InImage(uint32_t base, uint32_t size, uint32_t v) {
+bool InImage(std::uint32_t base, std::uint32_t size, std::uint32_t v) {
   return v >= base && v < base + size && base + size - v > 100;
 }
 
 std::string TargetName(const IMemoryReader& reader, const TDisasmSymbols* symbols,
-                       uint32_t target) {
+                       std::uint32_t target) {
   if (!symbols) return {};
   std::string name = NameOfFunction(symbols, target);
   if (name.empty()) {
@@ -463,40 +463,41 @@ std::string TargetName(const IMemoryReader& reader, const TDisasmSymbols* symbol
 // count in the byte of its kind: a (letters, digits, space) bits 8-15, b (",.:\") 16-23, c (the
 // rest of "!" to "]") 24-31, d (all others) 32-39. At most 100 characters: a byte holds a count.
 constexpr auto kTextCounts = [] {
-  std::array<uint64_t, 256> t{};
+  std::array<std::uint64_t, 256> t{};
   for (int ch = 0; ch < 256; ++ch) {
-    uint64_t v = uint64_t(1) << 32;  // d
+    std::uint64_t v = std::uint64_t(1) << 32;  // d
     if (ch == 0 || ch == 10 || ch == 12)
       v = 0;
     else if (ch < 32)
       v = 1;
     else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
              ch == ' ')
-      v = uint64_t(1) << 8;
+      v = std::uint64_t(1) << 8;
     else if (ch == ',' || ch == '.' || ch == ':' || ch == '\\')
-      v = uint64_t(1) << 16;
+      v = std::uint64_t(1) << 16;
     else if (ch >= '!' && ch <= ']')
-      v = uint64_t(1) << 24;
+      v = std::uint64_t(1) << 24;
     t[ch] = v;
   }
   return t;
 }();
 
-constexpr uint32_t kMaxText = 100;
+constexpr std::uint32_t kMaxText = 100;
 
 // The string heuristic: text is set to the characters looked at (at most kMaxText; in place
 // when the reader allows it, else copied to buf) and the result tells whether they look like
 // text.
-bool ScanText(const IMemoryReader& reader, uint32_t address, char* buf, std::string_view& text) {
-  uint32_t available = 0;
-  const uint8_t* direct = reader.Direct(address, available);
-  uint64_t counts = 0;
-  uint32_t i = 0;
+bool ScanText(const IMemoryReader& reader, std::uint32_t address, char* buf,
+              std::string_view& text) {
+  std::uint32_t available = 0;
+  const std::uint8_t* direct = reader.Direct(address, available);
+  std::uint64_t counts = 0;
+  std::uint32_t i = 0;
   const char* chars = buf;
   if (direct && available >= kMaxText) {
     chars = reinterpret_cast<const char*>(direct);
     for (; i < kMaxText; ++i) {
-      uint64_t k = kTextCounts[direct[i]];
+      std::uint64_t k = kTextCounts[direct[i]];
       if (k <= 1) {
         if (k) {
           text = {chars, i};
@@ -508,14 +509,14 @@ bool ScanText(const IMemoryReader& reader, uint32_t address, char* buf, std::str
     }
   } else {
     for (; i < kMaxText; ++i) {
-      uint8_t ch = 0;
+      std::uint8_t ch = 0;
       if (i < available) {
         ch = direct[i];
       } else if (!reader.Read(address + i, &ch, 1)) {
         text = {chars, i};
         return false;
       }
-      uint64_t k = kTextCounts[ch];
+      std::uint64_t k = kTextCounts[ch];
       if (k <= 1) {
         if (k) {
           text = {chars, i};
@@ -560,11 +561,11 @@ void WriteComment(TTextBuffer& line, const IMemoryReader& reader, const TInstruc
     if (!name.empty()) return PutComment(line, "  ; " + name, whole);
   }
   // A 32-bit displacement or immediate that points into a module image.
-  uint32_t candidates[2] = {};
+  std::uint32_t candidates[2] = {};
   bool isMemory[2] = {};
   int n = 0;
   if (in.dispSize == 4) {  // only memory operands and offsets have one
-    candidates[n] = uint32_t(in.disp);
+    candidates[n] = std::uint32_t(in.disp);
     isMemory[n++] = true;
   }
   if (in.immSize == 4 && !in.relativeTarget && in.opcode != 0x9A && in.opcode != 0xEA) {
@@ -572,11 +573,11 @@ void WriteComment(TTextBuffer& line, const IMemoryReader& reader, const TInstruc
     isMemory[n++] = false;
   }
   for (int i = 0; i < n; ++i) {
-    uint32_t v = candidates[i];
-    uint32_t base = 0, size = 0;
+    std::uint32_t v = candidates[i];
+    std::uint32_t base = 0, size = 0;
     if (!ModuleImageAt(reader, v, base, size) || !InImage(base, size, v)) continue;
     if (isMemory[i]) {
-      uint32_t stored = 0;
+      std::uint32_t stored = 0;
       if (reader.Read(v, &stored, 4) && InImage(base, size, stored)) v = stored;
     }
     if (symbols) {
@@ -598,13 +599,13 @@ void WriteComment(TTextBuffer& line, const IMemoryReader& reader, const TInstruc
 
 }  // namespace
 
-std::string ValueText(uint32_t value) {
+std::string ValueText(std::uint32_t value) {
   TTextBuffer out;
   out.Value(value);
   return out.str();
 }
 
-std::string NameOfFunction(const TDisasmSymbols* symbols, uint32_t address) {
+std::string NameOfFunction(const TDisasmSymbols* symbols, std::uint32_t address) {
   if (!symbols) return {};
   std::string name;
   if (symbols->exportNameAt) name = symbols->exportNameAt(address);
@@ -612,7 +613,7 @@ std::string NameOfFunction(const TDisasmSymbols* symbols, uint32_t address) {
   return name;
 }
 
-bool LooksLikeText(const IMemoryReader& reader, uint32_t address, std::string& text) {
+bool LooksLikeText(const IMemoryReader& reader, std::uint32_t address, std::string& text) {
   char buf[kMaxText];
   std::string_view chars;
   bool looks = ScanText(reader, address, buf, chars);
@@ -627,7 +628,7 @@ std::string ComposeLine(const TInstructionText& parts) {
       line.append(19 - line.size(), ' ');
     else
       line += ' ';
-    for (size_t i = 0; i < parts.operands.size(); ++i) {
+    for (std::size_t i = 0; i < parts.operands.size(); ++i) {
       if (i) line += ", ";
       line += parts.operands[i];
     }
@@ -639,7 +640,7 @@ std::string ComposeLine(const TInstructionText& parts) {
   return line;
 }
 
-TInstruction DecodeInstructionText(const IMemoryReader& reader, uint32_t address,
+TInstruction DecodeInstructionText(const IMemoryReader& reader, std::uint32_t address,
                                    TRegisterState* regs, const TDisasmSymbols* symbols,
                                    std::string& text, TInstructionText* parts) {
   TInstruction in = DecodeInstruction(reader, address, nullptr, regs);
@@ -647,7 +648,7 @@ TInstruction DecodeInstructionText(const IMemoryReader& reader, uint32_t address
   line.Hex8(address);
   line.Put("   ");
   if (!in.valid) {
-    uint8_t byte = 0;
+    std::uint8_t byte = 0;
     line.Put("db ");
     if (reader.Read(address, &byte, 1)) {
       line.Put('$');
@@ -678,14 +679,14 @@ TInstruction DecodeInstructionText(const IMemoryReader& reader, uint32_t address
     } else {
       line.Put(", ");
     }
-    uint32_t target = 0;
-    size_t from = line.size();
+    std::uint32_t target = 0;
+    std::size_t from = line.size();
     if (line.room() >= kOperandRoom) {
       line.Advance(WriteOperand(line.end(), in, k, firstImm, target));
     } else {  // near the end of the line: written aside, then cut like any text
       char aside[kOperandRoom + TTextBuffer::kSpare];
-      line.Put(
-          std::string_view(aside, size_t(WriteOperand(aside, in, k, firstImm, target) - aside)));
+      line.Put(std::string_view(aside,
+                                std::size_t(WriteOperand(aside, in, k, firstImm, target) - aside)));
     }
     if (parts) {
       parts->operands.emplace_back(line.view().substr(from));

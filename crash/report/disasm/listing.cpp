@@ -11,12 +11,12 @@ namespace {
 const char kSeparator[] = "; ---------------------------------------------------------";
 
 struct TLine {
-  uint32_t address = 0;
+  std::uint32_t address = 0;
   std::string text;  // instruction lines start with the address; others get it added
   bool instruction = false;
 };
 
-std::string Pad(std::string s, size_t width) {
+std::string Pad(std::string s, std::size_t width) {
   if (s.size() < width) s.append(width - s.size(), ' ');
   return s;
 }
@@ -34,18 +34,18 @@ class TListing {
   std::vector<TLine> lines;
 
  private:
-  std::string LabelOf(uint32_t a) const {
+  std::string LabelOf(std::uint32_t a) const {
     if (a == info_.entryPoint) {
       std::string name = NameOfFunction(symbols_, a);
       return name.empty() ? "sub_" + HexText(a, 8) : name;
     }
     return "loc_" + HexText(a, 8);
   }
-  bool IsAreaStart(uint32_t a) const {
+  bool IsAreaStart(std::uint32_t a) const {
     return std::any_of(info_.areas.begin(), info_.areas.end(),
                        [&](const TCodeArea& x) { return x.start == a; });
   }
-  void Add(uint32_t a, std::string text, bool instruction = false) {
+  void Add(std::uint32_t a, std::string text, bool instruction = false) {
     lines.push_back({a, std::move(text), instruction});
   }
   bool LastIsInstruction() const { return !lines.empty() && lines.back().instruction; }
@@ -61,19 +61,19 @@ class TListing {
 
 void TListing::Code(const TCodeArea& area, bool lastArea) {
   TRegisterState regs = area.regs;
-  for (uint32_t a = area.start; a < area.end;) {
+  for (std::uint32_t a = area.start; a < area.end;) {
     std::string text;
     TInstructionText parts;
     TInstruction in = DecodeInstructionText(reader_, a, &regs, symbols_, text, &parts);
     if (in.valid) {
-      for (size_t i = 0; i < parts.operands.size(); ++i) {
-        uint32_t t = parts.operandTarget[i];
+      for (std::size_t i = 0; i < parts.operands.size(); ++i) {
+        std::uint32_t t = parts.operandTarget[i];
         if (t && IsAreaStart(t)) parts.operands[i] = LabelOf(t);
       }
       text = ComposeLine(parts);
     }
     Add(a, text, true);
-    uint32_t next = in.valid ? in.next : a + 1;
+    std::uint32_t next = in.valid ? in.next : a + 1;
     bool last = lastArea && next >= area.end;
     if (delimiters_ && in.valid && !last) {
       bool isReturn = in.opcode == 0xC2 || in.opcode == 0xC3 || in.opcode == 0xCA ||
@@ -96,7 +96,7 @@ void TListing::Code(const TCodeArea& area, bool lastArea) {
 
 bool TListing::Build() {
   const auto& areas = info_.areas;
-  for (size_t i = 0; i < areas.size(); ++i) {
+  for (std::size_t i = 0; i < areas.size(); ++i) {
     const TCodeArea& area = areas[i];
     if (i && area.start < areas[i - 1].start) return false;
     bool lastArea = i + 1 == areas.size();
@@ -108,8 +108,8 @@ bool TListing::Build() {
       }
     }
     if (area.caseJumpTable) {
-      for (uint32_t a = area.start; a + 4 <= area.end; a += 4) {
-        uint32_t entry = 0;
+      for (std::uint32_t a = area.start; a + 4 <= area.end; a += 4) {
+        std::uint32_t entry = 0;
         reader_.Read(a, &entry, 4);
         std::string line = "  dd " + LabelOf(entry);
         if (a == area.start) line = Pad(line, 31) + "  ; case jump table";
@@ -118,12 +118,12 @@ bool TListing::Build() {
       continue;
     }
     if (area.exceptionHandlerTable) {
-      uint32_t count = 0;
+      std::uint32_t count = 0;
       reader_.Read(area.start, &count, 4);
-      std::vector<std::pair<std::string, uint32_t>> entries;
-      size_t width = 4;
-      for (uint32_t k = 0; k < count && k < 256; ++k) {
-        uint32_t cls = 0, handler = 0;
+      std::vector<std::pair<std::string, std::uint32_t>> entries;
+      std::size_t width = 4;
+      for (std::uint32_t k = 0; k < count && k < 256; ++k) {
+        std::uint32_t cls = 0, handler = 0;
         reader_.Read(area.start + 4 + k * 8, &cls, 4);
         reader_.Read(area.start + 8 + k * 8, &handler, 4);
         std::string name;
@@ -134,7 +134,7 @@ bool TListing::Build() {
         width = std::max(width, name.size() + 3);
         entries.push_back({name, handler});
       }
-      for (uint32_t k = 0; k < entries.size(); ++k) {
+      for (std::uint32_t k = 0; k < entries.size(); ++k) {
         const auto& [name, handler] = entries[k];
         std::string line =
             name.empty() ? "  " + Pad("else", width + 3) : "  on " + Pad(name, width - 3) + " do";
@@ -164,8 +164,8 @@ int Digits(int v) {
 
 }  // namespace
 
-std::string DisassembleFunction(const IMemoryReader& reader, uint32_t entryPoint,
-                                uint32_t exceptionAddress, const TListingOptions& options,
+std::string DisassembleFunction(const IMemoryReader& reader, std::uint32_t entryPoint,
+                                std::uint32_t exceptionAddress, const TListingOptions& options,
                                 const TDisasmSymbols* symbols, const TRuntimeHelpers& helpers,
                                 TFunctionInfo& info) {
   info = ParseFunction(reader, entryPoint, nullptr, helpers, symbols);
@@ -176,8 +176,8 @@ std::string DisassembleFunction(const IMemoryReader& reader, uint32_t entryPoint
   std::vector<TLine>& all = listing.lines;
 
   // Label, table and delimiter lines carry their address; mark the exception line.
-  size_t exceptionLine = all.size();
-  for (size_t i = 0; i < all.size(); ++i) {
+  std::size_t exceptionLine = all.size();
+  for (std::size_t i = 0; i < all.size(); ++i) {
     TLine& l = all[i];
     if (!l.instruction)
       l.text = l.text.empty() ? HexText(l.address, 8) : HexText(l.address, 8) + " " + l.text;
@@ -190,25 +190,25 @@ std::string DisassembleFunction(const IMemoryReader& reader, uint32_t entryPoint
   std::vector<const TLine*> shown;
   bool cutBefore = false, cutAfter = false;
   int n = options.lineLimit;
-  size_t first = 0, last = all.size();
+  std::size_t first = 0, last = all.size();
   if (n > 0 && exceptionLine < all.size()) {
-    size_t number = exceptionLine + 1;
-    if (number > size_t(n) * 12 / 10) {
-      first = exceptionLine - size_t(n);
+    std::size_t number = exceptionLine + 1;
+    if (number > std::size_t(n) * 12 / 10) {
+      first = exceptionLine - std::size_t(n);
       cutBefore = true;
     }
-    if (exceptionLine + 1 + size_t(n) < all.size()) {
-      last = exceptionLine + 1 + size_t(n);
+    if (exceptionLine + 1 + std::size_t(n) < all.size()) {
+      last = exceptionLine + 1 + std::size_t(n);
       cutAfter = true;
     }
   }
-  for (size_t i = first; i < last; ++i) shown.push_back(&all[i]);
+  for (std::size_t i = first; i < last; ++i) shown.push_back(&all[i]);
 
   // Line-number column.
   int width = 0;
   if (symbols && symbols->lineRangeAt) {
     int line = 0;
-    uint32_t s = 0, e = 0;
+    std::uint32_t s = 0, e = 0;
     symbols->lineRangeAt(info.codeBegin + info.codeLength - 1, line, s, e);
     int value = line;
     if (value == 0 && exceptionAddress) {
@@ -224,7 +224,7 @@ std::string DisassembleFunction(const IMemoryReader& reader, uint32_t entryPoint
     std::string text = l->text;
     if (width) {
       int line = 0;
-      uint32_t s = 0, e = 0;
+      std::uint32_t s = 0, e = 0;
       symbols->lineRangeAt(l->address, line, s, e);
       std::string number = std::to_string(line);
       if (int(number.size()) < width) number = std::string(width - number.size(), '0') + number;

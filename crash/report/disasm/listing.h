@@ -16,8 +16,8 @@ struct TListingOptions {
 };
 
 // Lines end in "\r\n" (none after the last). Empty text when the function is invalid.
-std::string DisassembleFunction(const IMemoryReader& reader, uint32_t entryPoint,
-                                uint32_t exceptionAddress, const TListingOptions& options,
+std::string DisassembleFunction(const IMemoryReader& reader, std::uint32_t entryPoint,
+                                std::uint32_t exceptionAddress, const TListingOptions& options,
                                 const TDisasmSymbols* symbols, const TRuntimeHelpers& helpers,
                                 TFunctionInfo& info);
 

@@ -2,26 +2,27 @@
 
 namespace ostrel {
 
-TMemoryClass ClassifyRange(const TDATryRead& snapshot, uint32_t address, uint32_t length) {
+TMemoryClass ClassifyRange(const TDATryRead& snapshot, std::uint32_t address,
+                           std::uint32_t length) {
   const auto& runs = snapshot.runs;
-  size_t lo = 0, hi = runs.size();
+  std::size_t lo = 0, hi = runs.size();
   while (lo < hi) {
-    size_t mid = lo + (hi - lo) / 2;
+    std::size_t mid = lo + (hi - lo) / 2;
     if (runs[mid].start > address) {
       hi = mid;
     } else if (runs[mid].end != 0 && runs[mid].end <= address) {
       lo = mid + 1;
     } else {
       const TMemoryRun& r = runs[mid];
-      uint64_t last = uint64_t(address) + (length ? length : 1);
-      uint64_t end = r.end ? r.end : 0x100000000ull;
+      std::uint64_t last = std::uint64_t(address) + (length ? length : 1);
+      std::uint64_t end = r.end ? r.end : 0x100000000ull;
       return last <= end ? r.cls : kNotReadable;
     }
   }
   return kNotReadable;
 }
 
-void AppendRun(TDATryRead& snapshot, uint32_t start, uint32_t end, TMemoryClass cls) {
+void AppendRun(TDATryRead& snapshot, std::uint32_t start, std::uint32_t end, TMemoryClass cls) {
   auto& runs = snapshot.runs;
   if (runs.capacity() == 0) runs.reserve(64);
   if (!runs.empty() && runs.back().cls == cls && runs.back().end == start) {
@@ -32,10 +33,10 @@ void AppendRun(TDATryRead& snapshot, uint32_t start, uint32_t end, TMemoryClass 
   runs.push_back({start, end, cls});
 }
 
-bool GuardedRead(const IMemoryReader& reader, uint32_t address, void* dst, uint32_t length,
-                 const TDATryRead* snapshot) {
+bool GuardedRead(const IMemoryReader& reader, std::uint32_t address, void* dst,
+                 std::uint32_t length, const TDATryRead* snapshot) {
   if (length == 0) return true;
-  if (uint64_t(address) + length > 0x100000000ull) return false;
+  if (std::uint64_t(address) + length > 0x100000000ull) return false;
   if (snapshot && ClassifyRange(*snapshot, address, length) == kNotReadable) return false;
   return reader.Read(address, dst, length);
 }

@@ -7,15 +7,15 @@
 
 namespace ostrel {
 
-enum TMemoryClass : uint8_t {
+enum TMemoryClass : std::uint8_t {
   kNotReadable = 0,
   kExecuteOnly = 1,  // committed, executable, readable only after changing the protection
   kReadable = 2,
 };
 
 struct TMemoryRun {
-  uint32_t start = 0;
-  uint32_t end = 0;  // exclusive; 0 means the top of the address space
+  std::uint32_t start = 0;
+  std::uint32_t end = 0;  // exclusive; 0 means the top of the address space
   TMemoryClass cls = kNotReadable;
 };
 
@@ -25,9 +25,9 @@ struct TDATryRead {
 };
 
 struct TRegionInfo {
-  uint32_t allocationBase = 0;  // 0 when the region belongs to no allocation
-  uint32_t start = 0;
-  uint32_t end = 0;  // exclusive
+  std::uint32_t allocationBase = 0;  // 0 when the region belongs to no allocation
+  std::uint32_t start = 0;
+  std::uint32_t end = 0;  // exclusive
   bool committed = false;
   TMemoryClass cls = kNotReadable;
 };
@@ -36,12 +36,12 @@ class IMemoryReader {
  public:
   virtual ~IMemoryReader() = default;
   // Copies len bytes; false (and no partial guarantee) when any byte cannot be read.
-  virtual bool Read(uint32_t address, void* dst, uint32_t len) const = 0;
+  virtual bool Read(std::uint32_t address, void* dst, std::uint32_t len) const = 0;
   // The memory region holding address.
-  virtual bool Query(uint32_t address, TRegionInfo& info) const = 0;
+  virtual bool Query(std::uint32_t address, TRegionInfo& info) const = 0;
   // Fast path: readable bytes at address that can be read in place, and how many; nullptr
   // when the reader cannot hand out a pointer.
-  virtual const uint8_t* Direct(uint32_t address, uint32_t& available) const {
+  virtual const std::uint8_t* Direct(std::uint32_t address, std::uint32_t& available) const {
     (void)address;
     available = 0;
     return nullptr;
@@ -49,13 +49,13 @@ class IMemoryReader {
 };
 
 // Class of [address, address + length) in a snapshot, by bisection over its runs.
-TMemoryClass ClassifyRange(const TDATryRead& snapshot, uint32_t address, uint32_t length);
+TMemoryClass ClassifyRange(const TDATryRead& snapshot, std::uint32_t address, std::uint32_t length);
 
 // Appends a run, merging it with the previous one when the class is the same.
-void AppendRun(TDATryRead& snapshot, uint32_t start, uint32_t end, TMemoryClass cls);
+void AppendRun(TDATryRead& snapshot, std::uint32_t start, std::uint32_t end, TMemoryClass cls);
 
 // Reads through the reader after checking the snapshot (when given).
-bool GuardedRead(const IMemoryReader& reader, uint32_t address, void* dst, uint32_t length,
-                 const TDATryRead* snapshot);
+bool GuardedRead(const IMemoryReader& reader, std::uint32_t address, void* dst,
+                 std::uint32_t length, const TDATryRead* snapshot);
 
 }  // namespace ostrel

@@ -8,11 +8,11 @@ namespace {
 
 using K = TOperandKind;
 
-constexpr uint32_t kM = kFlagModrm;
+constexpr std::uint32_t kM = kFlagModrm;
 
 }  // namespace
 
-uint32_t OperandFlags(K k) {
+std::uint32_t OperandFlags(K k) {
   switch (k) {
     case K::M:
     case K::Mb:
@@ -47,15 +47,15 @@ uint32_t OperandFlags(K k) {
 namespace {
 
 void Set(TOpcode& e, const char* name, K a = K::None, K b = K::None, K c = K::None,
-         uint32_t flags = 0, uint8_t implicit = 0) {
+         std::uint32_t flags = 0, std::uint8_t implicit = 0) {
   e.name = name;
   e.op[0] = a;
   e.op[1] = b;
   e.op[2] = c;
   e.flags = flags;
   e.implicit = implicit;
-  size_t length = name ? std::strlen(name) : 0;
-  e.nameLength = uint8_t(length < 256 ? length : 0);
+  std::size_t length = name ? std::strlen(name) : 0;
+  e.nameLength = std::uint8_t(length < 256 ? length : 0);
   if (UsesModrm(a) || UsesModrm(b) || UsesModrm(c)) e.flags |= kM;
   e.flags |= OperandFlags(a) | OperandFlags(b) | OperandFlags(c);
   for (const char* n = name; n && *n; ++n) {
@@ -65,14 +65,14 @@ void Set(TOpcode& e, const char* name, K a = K::None, K b = K::None, K c = K::No
   }
 }
 
-void Group(TOpcode& e, uint8_t group, K a = K::None, K b = K::None, K c = K::None) {
+void Group(TOpcode& e, std::uint8_t group, K a = K::None, K b = K::None, K c = K::None) {
   Set(e, "", a, b, c, kFlagGroup | kM);
   e.group = group;
 }
 
 // Both forms of a group member.
 void Member(TOpcodeTables& t, int g, int reg, const char* name, K a = K::None, K b = K::None,
-            K c = K::None, uint32_t flags = 0, uint8_t implicit = 0) {
+            K c = K::None, std::uint32_t flags = 0, std::uint8_t implicit = 0) {
   Set(t.groups[g][reg], name, a, b, c, flags, implicit);
   Set(t.groups[g][8 + reg], name, a, b, c, flags, implicit);
 }
@@ -81,7 +81,7 @@ void BuildOneByte(TOpcodeTables& t) {
   TOpcode* o = t.oneByte;
   static const char* const kArith[8] = {"add", "or", "adc", "sbb", "and", "sub", "xor", "cmp"};
   for (int i = 0; i < 8; ++i) {
-    uint32_t nw = i == 7 ? uint32_t(kFlagNoWrite) : 0u;
+    std::uint32_t nw = i == 7 ? std::uint32_t(kFlagNoWrite) : 0u;
     Set(o[i * 8 + 0], kArith[i], K::Eb, K::Gb, K::None, nw);
     Set(o[i * 8 + 1], kArith[i], K::Ev, K::Gv, K::None, nw);
     Set(o[i * 8 + 2], kArith[i], K::Gb, K::Eb, K::None, nw);
@@ -227,7 +227,8 @@ void BuildGroups(TOpcodeTables& t) {
   static const char* const kArith[8] = {"add", "or", "adc", "sbb", "and", "sub", "xor", "cmp"};
   static const char* const kShift[8] = {"rol", "ror", "rcl", "rcr", "shl", "shr", "sal", "sar"};
   for (int r = 0; r < 8; ++r) {
-    Member(t, 0, r, kArith[r], K::None, K::None, K::None, r == 7 ? uint32_t(kFlagNoWrite) : 0u);
+    Member(t, 0, r, kArith[r], K::None, K::None, K::None,
+           r == 7 ? std::uint32_t(kFlagNoWrite) : 0u);
     Member(t, 1, r, kShift[r]);
   }
   Member(t, 2, 0, "test", K::Eb, K::Ib, K::None, kFlagNoWrite);
@@ -653,7 +654,7 @@ void BuildX87(TOpcodeTables& t) {
 
 void Build3DNow(TOpcodeTables& t) {
   struct S {
-    uint8_t suffix;
+    std::uint8_t suffix;
     const char* name;
   };
   static const S kSuffixes[] = {

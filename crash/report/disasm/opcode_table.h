@@ -7,7 +7,7 @@
 
 namespace ostrel {
 
-enum TOpcodeFlag : uint32_t {
+enum TOpcodeFlag : std::uint32_t {
   kFlagModrm = 1 << 0,
   kFlagGroup = 1 << 1,    // meaning chosen by the ModRM reg field
   kFlagNoWrite = 1 << 2,  // first operand is read only
@@ -31,7 +31,7 @@ enum TOpcodeFlag : uint32_t {
 };
 
 // Implicitly written registers, one bit per register in encoding order.
-enum : uint8_t {
+enum : std::uint8_t {
   kEax = 1,
   kEcx = 2,
   kEdx = 4,
@@ -45,10 +45,10 @@ enum : uint8_t {
 struct TOpcode {
   const char* name = nullptr;  // nullptr: undefined
   TOperandKind op[3] = {};
-  uint32_t flags = 0;
-  uint8_t group = 0;
-  uint8_t implicit = 0;
-  uint8_t nameLength = 0;  // characters of name; 0 when not known (the text counts them)
+  std::uint32_t flags = 0;
+  std::uint8_t group = 0;
+  std::uint8_t implicit = 0;
+  std::uint8_t nameLength = 0;  // characters of name; 0 when not known (the text counts them)
 };
 
 struct TOpcodeTables {
@@ -64,7 +64,7 @@ struct TOpcodeTables {
 const TOpcodeTables& OpcodeTables();
 
 // Flags an operand kind contributes to its opcode entry.
-uint32_t OperandFlags(TOperandKind k);
+std::uint32_t OperandFlags(TOperandKind k);
 
 // Whether the operand kind is taken from the ModRM byte.
 inline bool UsesModrm(TOperandKind k) {

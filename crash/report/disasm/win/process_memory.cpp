@@ -31,23 +31,23 @@ TMemoryClass ClassOf(const MEMORY_BASIC_INFORMATION& mbi) {
   }
 }
 
-TMemoryClass QueryClass(uint32_t address, uint32_t length) {
+TMemoryClass QueryClass(std::uint32_t address, std::uint32_t length) {
   MEMORY_BASIC_INFORMATION mbi;
-  if (!VirtualQuery(reinterpret_cast<void*>(uintptr_t(address)), &mbi, sizeof mbi))
+  if (!VirtualQuery(reinterpret_cast<void*>(std::uintptr_t(address)), &mbi, sizeof mbi))
     return kNotReadable;
-  uint64_t end = uint64_t(uintptr_t(mbi.BaseAddress)) + mbi.RegionSize;
-  if (uint64_t(address) + length > end) return kNotReadable;
+  std::uint64_t end = std::uint64_t(std::uintptr_t(mbi.BaseAddress)) + mbi.RegionSize;
+  if (std::uint64_t(address) + length > end) return kNotReadable;
   return ClassOf(mbi);
 }
 
-void Copy(uint32_t address, void* dst, uint32_t length) {
-  std::memcpy(dst, reinterpret_cast<const void*>(uintptr_t(address)), length);
+void Copy(std::uint32_t address, void* dst, std::uint32_t length) {
+  std::memcpy(dst, reinterpret_cast<const void*>(std::uintptr_t(address)), length);
 }
 
-bool CopyExecuteOnly(uint32_t address, void* dst, uint32_t length) {
+bool CopyExecuteOnly(std::uint32_t address, void* dst, std::uint32_t length) {
   // The system's probe reads the pages inside its own exception guard.
   if (!g_guardedCopyAbandoned.load()) {
-    if (!IsBadReadPtr(reinterpret_cast<const void*>(uintptr_t(address)), length)) {
+    if (!IsBadReadPtr(reinterpret_cast<const void*>(std::uintptr_t(address)), length)) {
       Copy(address, dst, length);
       return true;
     }
@@ -55,7 +55,7 @@ bool CopyExecuteOnly(uint32_t address, void* dst, uint32_t length) {
   }
   static std::mutex protectLock;  // one protection change at a time
   std::lock_guard<std::mutex> lock(protectLock);
-  void* at = reinterpret_cast<void*>(uintptr_t(address));
+  void* at = reinterpret_cast<void*>(std::uintptr_t(address));
   DWORD old = 0;
   if (!VirtualProtect(at, length, PAGE_EXECUTE_READ, &old)) return false;
   Copy(address, dst, length);
@@ -71,9 +71,10 @@ TDisasmSymbols& Installed() {
 
 }  // namespace
 
-bool GuardedRead(uint32_t address, void* dst, uint32_t length, const TDATryRead* snapshot) {
+bool GuardedRead(std::uint32_t address, void* dst, std::uint32_t length,
+                 const TDATryRead* snapshot) {
   if (length == 0) return true;
-  if (uint64_t(address) + length > 0x100000000ull) return false;
+  if (std::uint64_t(address) + length > 0x100000000ull) return false;
   TMemoryClass cls =
       snapshot ? ClassifyRange(*snapshot, address, length) : QueryClass(address, length);
   switch (cls) {
@@ -89,16 +90,18 @@ bool GuardedRead(uint32_t address, void* dst, uint32_t length, const TDATryRead*
 
 bool GuardedCopyAbandoned() { return g_guardedCopyAbandoned.load(); }
 
-bool TProcessMemoryReader::Read(uint32_t address, void* dst, uint32_t len) const {
+bool TProcessMemoryReader::Read(std::uint32_t address, void* dst, std::uint32_t len) const {
   return GuardedRead(address, dst, len, snapshot_);
 }
 
-bool TProcessMemoryReader::Query(uint32_t address, TRegionInfo& info) const {
+bool TProcessMemoryReader::Query(std::uint32_t address, TRegionInfo& info) const {
   MEMORY_BASIC_INFORMATION mbi;
-  if (!VirtualQuery(reinterpret_cast<void*>(uintptr_t(address)), &mbi, sizeof mbi)) return false;
-  info.allocationBase = mbi.State == MEM_FREE ? 0 : uint32_t(uintptr_t(mbi.AllocationBase));
-  info.start = uint32_t(uintptr_t(mbi.BaseAddress));
-  info.end = uint32_t(uintptr_t(mbi.BaseAddress) + mbi.RegionSize);
+  if (!VirtualQuery(reinterpret_cast<void*>(std::uintptr_t(address)), &mbi, sizeof mbi))
+    return false;
+  info.allocationBase =
+      mbi.State == MEM_FREE ? 0 : std::uint32_t(std::uintptr_t(mbi.AllocationBase));
+  info.start = std::uint32_t(std::uintptr_t(mbi.BaseAddress));
+  info.end = std::uint32_t(std::uintptr_t(mbi.BaseAddress) + mbi.RegionSize);
   info.committed = mbi.State == MEM_COMMIT;
   info.cls = ClassOf(mbi);
   return true;
@@ -106,16 +109,16 @@ bool TProcessMemoryReader::Query(uint32_t address, TRegionInfo& info) const {
 
 std::unique_ptr<TDATryRead> SnapshotReadableMemory() {
   auto snapshot = std::make_unique<TDATryRead>();
-  uint64_t address = 0;
+  std::uint64_t address = 0;
   MEMORY_BASIC_INFORMATION mbi;
   while (address < 0x100000000ull &&
-         VirtualQuery(reinterpret_cast<void*>(uintptr_t(address)), &mbi, sizeof mbi)) {
-    uint64_t end = uint64_t(uintptr_t(mbi.BaseAddress)) + mbi.RegionSize;
+         VirtualQuery(reinterpret_cast<void*>(std::uintptr_t(address)), &mbi, sizeof mbi)) {
+    std::uint64_t end = std::uint64_t(std::uintptr_t(mbi.BaseAddress)) + mbi.RegionSize;
     if (end <= address) break;
-    AppendRun(*snapshot, uint32_t(address), uint32_t(end), ClassOf(mbi));
+    AppendRun(*snapshot, std::uint32_t(address), std::uint32_t(end), ClassOf(mbi));
     address = end;
   }
-  if (address < 0x100000000ull) AppendRun(*snapshot, uint32_t(address), 0, kNotReadable);
+  if (address < 0x100000000ull) AppendRun(*snapshot, std::uint32_t(address), 0, kNotReadable);
   return snapshot;
 }
 

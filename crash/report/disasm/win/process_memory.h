@@ -12,8 +12,8 @@ namespace ostrel {
 class TProcessMemoryReader : public IMemoryReader {
  public:
   explicit TProcessMemoryReader(const TDATryRead* snapshot = nullptr) : snapshot_(snapshot) {}
-  bool Read(uint32_t address, void* dst, uint32_t len) const override;
-  bool Query(uint32_t address, TRegionInfo& info) const override;
+  bool Read(std::uint32_t address, void* dst, std::uint32_t len) const override;
+  bool Query(std::uint32_t address, TRegionInfo& info) const override;
 
  private:
   const TDATryRead* snapshot_;
@@ -24,7 +24,8 @@ std::unique_ptr<TDATryRead> SnapshotReadableMemory();
 void ReleaseSnapshot(std::unique_ptr<TDATryRead>& snapshot);
 
 // Guarded read of this process's memory.
-bool GuardedRead(uint32_t address, void* dst, uint32_t length, const TDATryRead* snapshot);
+bool GuardedRead(std::uint32_t address, void* dst, std::uint32_t length,
+                 const TDATryRead* snapshot);
 
 // Whether the guarded copy of execute-only memory has been abandoned after a fault.
 bool GuardedCopyAbandoned();
