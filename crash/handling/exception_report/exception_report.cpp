@@ -112,7 +112,7 @@ SettingsCore::ExpansionArgs TExceptionReport::ExpansionArguments() {
 void TExceptionReport::ReportText(bool mustBeComplete, std::u16string& out) {
   try {
     BuildLists();
-    if (mustBeComplete && !complete_) WaitForCompletion();
+    if (mustBeComplete && !complete_) completion_.Wait();
   } catch (...) {
   }
   std::lock_guard<std::recursive_mutex> guard(lock_);
@@ -144,14 +144,7 @@ void TExceptionReport::SetReportText(const std::u16string& text) {
   Changed();
 }
 
-TExceptionReport::~TExceptionReport() {
-  cancel_ = true;
-  if (completion_) {
-    // The completion holds a reference: it has ended, or ends now.
-    if (GetThreadId(completion_) != GetCurrentThreadId()) WaitForSingleObject(completion_, 5000);
-    CloseHandle(completion_);
-  }
-}
+TExceptionReport::~TExceptionReport() = default;
 
 void TExceptionReport::TakeScreenShot() {
   if (screenshotTried_ || !filter_.createScreenshot) return;

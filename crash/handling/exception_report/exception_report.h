@@ -8,6 +8,7 @@
 
 #include "crash/base/ref_counted.h"
 #include "crash/flow/class_filter.h"
+#include "crash/handling/exception_report/completion_thread.h"
 #include "crash/handling/exception_report/fields_interface.h"
 #include "crash/handling/exception_report/report_actions.h"
 #include "crash/handling/exception_report/report_callbacks.h"
@@ -146,6 +147,8 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   // (report_completion.cpp), normally on a thread of its own.
   void BuildLists();
   void CompleteReport();
+  // The share of each walk in the please-wait box: its stack's size.
+  std::vector<std::uint64_t> WalkWeights() const;
   // The report is built now and completed only when asked for.
   void SetDontCompleteYet() { dontCompleteYet_ = true; }
 
@@ -160,10 +163,6 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   void BuildHeader(TReportFields& header);
   void BuildSections(TReportFields& sections);
   rt::ThreadWalkOptions WalkOptions();
-  void StartCompletion();
-  void CompleteWithProgress();
-  void WaitForCompletion();
-  std::unique_ptr<class IProgressAlert> ShowPleaseWait();
   void ReplaceSectionContents(const std::u16string& title, const std::u16string& contents);
   std::u16string Disassembly(std::uint32_t functionStart, std::uint32_t address);
 
@@ -200,11 +199,8 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   };
   std::vector<ThreadSection> threadSections_;
   std::vector<rt::ThreadWalk> walks_;
-  HANDLE completion_ = nullptr;
-  std::atomic<bool> cancel_{false};
   bool dontCompleteYet_ = false;
   bool completionElsewhereAllowed_ = false;
-  std::atomic<int> walkArea_{-1}, walkPosition_{0};
   NVBitmapPtr screenshot_;
   bool screenshotTried_ = false;
   std::atomic<int> updates_{0};
@@ -219,6 +215,9 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   std::vector<rt::InnerException> inner_;
   std::uint64_t number_ = 0;  // "exception number"
   bool shownInGui_ = false;
+  // Last: destroyed first, so that a completion still running is cancelled
+  // and waited for while the rest of the report exists.
+  CompletionThread completion_{*this};
 };
 
 }  // namespace ostrel

@@ -1,6 +1,7 @@
 // The completion of a report: the threads' stacks walked, the lists, the
 // registers, the stack dump and the disassembly put into their sections,
-// normally on a thread of its own while the exception box is shown.
+// normally on a thread of its own while the exception box is shown
+// (completion_thread.cpp).
 #include <mutex>
 
 #include "crash/handling/exception_report/exception_report.h"
@@ -12,31 +13,14 @@
 #include "crash/report/symbols/lookup.h"
 #include "crash/report/symbols/win/loaded_symbols.h"
 #include "crash/base/short_text.h"
-#include "crash/ui/progress/win/progress_alert.h"
 #include "crash/base/crc32.h"
 #include "crash/base/hex.h"
-#include "crash/handling/threads/thread_registry.h"
-#include "crash/handling/threads/lock_probes.h"
 
 namespace ostrel {
-namespace {
-
-DWORD WINAPI CompletionMain(void* parameter) {
-  auto* report = static_cast<TExceptionReport*>(parameter);
-  // One of the reporter's own: no report lists or suspends it.
-  const std::u16string name = u"Ostrel - ReportCompletionThread";
-  rt::UpdateThreadEntry(GetCurrentThreadId(), nullptr, &name, 0, 0, nullptr);
-  report->CompleteReport();
-  rt::RemoveThreadEntry(GetCurrentThreadId());
-  report->Release();  // the completion's own reference
-  return 0;
-}
-
-}  // namespace
 
 void TExceptionReport::ReplaceSectionContents(const std::u16string& title,
                                               const std::u16string& contents) {
-  if (cancel_.load() || !sections_) return;
+  if (completion_.Cancelled().load() || !sections_) return;
   EnterUpdate();
   sections_->SetField(title, contents);
   LeaveUpdate();
@@ -78,10 +62,10 @@ void TExceptionReport::CompleteReport() {
     }
     std::vector<std::u16string> minimal;
     rt::ThreadWalkOptions options = WalkOptions();
-    options.area = &walkArea_;
-    options.position = &walkPosition_;
-    rt::WalkThreads(walks_, options, &cancel_, &minimal);
-    if (cancel_.load()) return;
+    options.area = &completion_.Area();
+    options.position = &completion_.Position();
+    rt::WalkThreads(walks_, options, &completion_.Cancelled(), &minimal);
+    if (completion_.Cancelled().load()) return;
     std::uint32_t sums[3] = {};
     std::uint32_t function = 0, functionAddress = 0;
     for (std::size_t i = 0; i < walks_.size(); ++i) {
@@ -113,7 +97,7 @@ void TExceptionReport::CompleteReport() {
         functionAddress = w.result.exceptionFunctionAddress;
       }
     }
-    if (cancel_.load()) return;
+    if (completion_.Cancelled().load()) return;
     // Registers and stack of the exception, or of its last inner exception.
     const CONTEXT* context = !inner_.empty() ? &inner_.back().context
                              : hasContext_   ? &context_
@@ -160,7 +144,7 @@ void TExceptionReport::CompleteReport() {
       }
     }
     for (const std::u16string& name : PluginNames(GetText("Plugins"))) {
-      if (cancel_.load()) return;
+      if (completion_.Cancelled().load()) return;
       const std::optional<ReportPlugin> plugin = ReportPlugins().Find(name);
       if (!plugin || !plugin->ownSection) continue;
       try {
@@ -169,7 +153,7 @@ void TExceptionReport::CompleteReport() {
         ReplaceSectionContents(plugin->name, InternalErrorText(u"plugin"));
       }
     }
-    if (cancel_.load()) return;
+    if (completion_.Cancelled().load()) return;
     EnterUpdate();
     for (int k = 0; k < 3; ++k) checksums_[k] = sums[k];
     header_->SetField(u"callstack crc", u"$" + HexText16(sums[0], 8) + u", $" +
@@ -211,7 +195,7 @@ void TExceptionReport::BuildLists() {
     sections_ = std::move(sections);
     start = !dontCompleteYet_;
   }
-  if (start) StartCompletion();
+  if (start) completion_.Start(completionElsewhereAllowed_ || host_.IsHandlerThread());
 }
 
 IReportFields* TExceptionReport::ReportHeader() {
@@ -224,65 +208,12 @@ IReportFields* TExceptionReport::ReportSections() {
   return sectionsObject_.get();
 }
 
-void TExceptionReport::StartCompletion() {
-  const bool elsewhere = completionElsewhereAllowed_ || host_.IsHandlerThread();
-  if (elsewhere && !rt::WaitingIsUnsafe(250)) {
-    AddRef();
-    // Deep stacks recurse in the walk's scoring: room for them.
-    completion_ = CreateThread(nullptr, 1 << 20, CompletionMain, this,
-                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (completion_) {
-      SetThreadPriority(completion_, THREAD_PRIORITY_ABOVE_NORMAL);
-      return;
-    }
-    Release();
+std::vector<std::uint64_t> TExceptionReport::WalkWeights() const {
+  std::vector<std::uint64_t> weights;
+  for (const rt::ThreadWalk& w : walks_) {
+    weights.push_back(w.stackTop > w.stackPointer ? (w.stackTop - w.stackPointer) * 100ull : 100);
   }
-  CompleteWithProgress();
-}
-
-void TExceptionReport::CompleteWithProgress() {
-  // Completed on this thread: the box shows, without moving, that work goes on.
-  std::unique_ptr<IProgressAlert> box;
-  if (GetBool("PlWaitBox")) box = ShowPleaseWait();
-  CompleteReport();
-}
-
-std::unique_ptr<IProgressAlert> TExceptionReport::ShowPleaseWait() {
-  try {
-    std::unique_ptr<IProgressAlert> box = CreateProgressAlert(GetText("PlWaitTitle"), nullptr, u"");
-    if (!box) return nullptr;
-    for (const rt::ThreadWalk& w : walks_) {
-      box->AppendArea(GetText("PlWaitText"),
-                      w.stackTop > w.stackPointer ? (w.stackTop - w.stackPointer) * 100ull : 100);
-    }
-    box->Display(nullptr, false);
-    return box;
-  } catch (...) {
-    return nullptr;
-  }
-}
-
-void TExceptionReport::WaitForCompletion() {
-  if (complete_) return;
-  if (!completion_) {
-    CompleteWithProgress();
-    return;
-  }
-  if (WaitForSingleObject(completion_, 0) == WAIT_OBJECT_0) return;
-  std::unique_ptr<IProgressAlert> box;
-  if (GetBool("PlWaitBox")) box = ShowPleaseWait();
-  if (!box) {
-    WaitForSingleObject(completion_, INFINITE);
-    return;
-  }
-  SetThreadPriority(completion_, THREAD_PRIORITY_HIGHEST);
-  // The walk reports where it is; the box moves on this thread.
-  while (MsgWaitForMultipleObjects(1, &completion_, FALSE, 50, QS_ALLINPUT) != WAIT_OBJECT_0) {
-    const int area = walkArea_.load();
-    if (area >= 0 && area != box->ActiveArea()) box->SetActiveArea(area);
-    box->SetProgress(walkPosition_.load());
-    box->PumpMessages();
-  }
+  return weights;
 }
 
 }  // namespace ostrel
