@@ -1,4 +1,4 @@
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 
 #include <windows.h>
 

@@ -74,7 +74,7 @@ void HandleRecord(const ExceptionMessageRecord& record) {
   creation.framePointer = record.framePointer;
   creation.context = record.context;
   creation.record = record.record.ExceptionCode ? &record.record : nullptr;
-  creation.source = record.source;
+  creation.source = static_cast<InterceptionSource>(record.source);
   creation.relatedObject = record.relatedObject;
   creation.package = record.package;
   if (record.preparedStack) {

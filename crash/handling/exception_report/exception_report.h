@@ -1,6 +1,9 @@
 #pragma once
-// TExceptionReport: one exception on its way through the reporter. Every
-// settings key reads through the exception's own override list first.
+// TExceptionReport: one exception on its way through the reporter, the
+// IExceptionReport front. Every settings key reads through the exception's
+// own override list first. Its callbacks, its actions and its completion
+// thread are objects of their own; its lists are composed
+// (report_composition.cpp) and completed (report_completion.cpp) here.
 
 #include <atomic>
 #include <mutex>
@@ -36,7 +39,7 @@ struct ReportCreation {
   std::uintptr_t stackPointer = 0, framePointer = 0;
   const CONTEXT* context = nullptr;
   const EXCEPTION_RECORD* record = nullptr;
-  std::uint8_t source = 0;
+  InterceptionSource source = kSourceDirect;
   void* relatedObject = nullptr;
   std::uintptr_t package = 0;
   std::string preparedStack;
@@ -75,7 +78,7 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   const void* OSTREL_CALL ProcessorContext() override { return hasContext_ ? &context_ : nullptr; }
   void OSTREL_CALL ReadSystemRecord(void* out80) override;
   void OSTREL_CALL WriteSystemRecord(const void* record80) override;
-  std::uint8_t OSTREL_CALL InterceptionSource() override { return source_; }
+  ostrel::InterceptionSource OSTREL_CALL InterceptionSource() override { return source_; }
   void* OSTREL_CALL AssociatedObject() override { return relatedObject_; }
   std::uintptr_t OSTREL_CALL PackageHandle() override { return package_; }
   IReportFields* OSTREL_CALL ReportHeader() override;
@@ -182,7 +185,7 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   CONTEXT context_{};
   bool hasContext_ = false;
   EXCEPTION_RECORD record_{};
-  std::uint8_t source_ = 0;
+  ostrel::InterceptionSource source_ = kSourceDirect;
   void* relatedObject_ = nullptr;
   std::uintptr_t package_ = 0;
   std::string preparedStack_;

@@ -14,7 +14,7 @@ namespace ostrel::rt {
 // The system exception a code stands for, as the run-time names it.
 struct SystemExceptionClass {
   std::exception_ptr object;  // null: the run-time has no class for it
-  std::uint8_t source = kSourceUnhandled;
+  InterceptionSource source = kSourceUnhandled;
 };
 SystemExceptionClass MapSystemException(const EXCEPTION_RECORD& record);
 

@@ -75,7 +75,7 @@ class IExceptionReport : public IReporterSettings {
   // The 80-byte system exception record; zero when there is none.
   virtual void OSTREL_CALL ReadSystemRecord(void* out80) = 0;
   virtual void OSTREL_CALL WriteSystemRecord(const void* record80) = 0;
-  virtual std::uint8_t OSTREL_CALL InterceptionSource() = 0;
+  virtual ostrel::InterceptionSource OSTREL_CALL InterceptionSource() = 0;
   virtual void* OSTREL_CALL AssociatedObject() = 0;
   virtual std::uintptr_t OSTREL_CALL PackageHandle() = 0;
   virtual IReportFields* OSTREL_CALL ReportHeader() = 0;

@@ -33,7 +33,7 @@ struct ReportRequest {
   std::u16string* reportOut = nullptr;
   std::uintptr_t package = 0;
   void* relatedObject = nullptr;
-  std::uint8_t source = kSourceDirect;
+  InterceptionSource source = kSourceDirect;
   const void* context = nullptr;       // a 32-bit CONTEXT
   const void* systemRecord = nullptr;  // an EXCEPTION_RECORD
   std::uintptr_t framePointer = 0, stackPointer = 0;
