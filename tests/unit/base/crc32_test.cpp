@@ -1,20 +1,15 @@
 #include "crash/base/crc32.h"
+#include "tests/support/random_bytes.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <random>
 #include <vector>
 
 namespace ostrel {
 namespace {
 
-std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::vector<std::uint8_t> v(n);
-  for (auto& b : v) b = static_cast<std::uint8_t>(rng());
-  return v;
-}
+using test_data::RandomBytes;
 
 TEST(Crc32Update, MatchesStandardCrcWhenCallerInverts) {
   const char* check = "123456789";

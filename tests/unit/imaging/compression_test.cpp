@@ -1,22 +1,17 @@
 #include "crash/imaging/compression.h"
 
 #include "crash/base/crc32.h"
+#include "tests/support/random_bytes.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstring>
-#include <random>
 
 namespace ostrel {
 namespace {
 
-std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed) {
-  std::mt19937 rng(seed);
-  std::vector<std::uint8_t> v(n);
-  for (auto& b : v) b = static_cast<std::uint8_t>(rng());
-  return v;
-}
+using test_data::RandomBytes;
 
 std::vector<std::uint8_t> TextLike(std::size_t n) {
   const char* words[] = {"stack ", "frame ", "module ", "0x00401000 ", "Pelmora ", "\r\n"};
