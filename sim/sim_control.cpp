@@ -1,4 +1,4 @@
-#include "sim_control.h"
+#include "sim/sim_control.h"
 
 #include <filesystem>
 #include <fstream>

@@ -21,8 +21,8 @@ namespace {
 using namespace ostrel;
 
 struct TSection {
-  uint32_t address = 0;
-  std::vector<uint8_t> bytes;
+  std::uint32_t address = 0;
+  std::vector<std::uint8_t> bytes;
   TMemoryImage image;
 };
 
@@ -35,9 +35,9 @@ std::vector<TSection>& Corpus() {
                              "ole32.dll", "comctl32.dll", "shell32.dll"}) {
       std::ifstream in(folder / name, std::ios::binary);
       if (!in) continue;
-      std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
+      std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), {});
       std::vector<TCodeSection> sections;
-      uint32_t base = 0;
+      std::uint32_t base = 0;
       if (!PeCodeSections(file, sections, base)) continue;
       // Indirect transfers read their pointers from the image as the loader lays it out.
       TMemoryImage mapped;
@@ -66,8 +66,8 @@ extern "C" __attribute__((noinline)) size_t SweepOurs(bool text) {
   size_t count = 0;
   std::string line;
   for (const TSection& s : Corpus()) {
-    uint32_t end = s.address + uint32_t(s.bytes.size());
-    for (uint32_t a = s.address; a < end;) {
+    std::uint32_t end = s.address + std::uint32_t(s.bytes.size());
+    for (std::uint32_t a = s.address; a < end;) {
       TInstruction in = text ? DecodeInstructionText(s.image, a, nullptr, nullptr, line)
                              : DecodeInstruction(s.image, a, nullptr, nullptr);
       a = in.next;
@@ -114,9 +114,9 @@ extern "C" __attribute__((noinline)) size_t SweepCapstone() {
   cs_insn* insn = cs_malloc(handle);
   size_t count = 0;
   for (const TSection& s : Corpus()) {
-    const uint8_t* code = s.bytes.data();
+    const std::uint8_t* code = s.bytes.data();
     size_t size = s.bytes.size();
-    uint64_t address = s.address;
+    std::uint64_t address = s.address;
     while (size) {
       if (!cs_disasm_iter(handle, &code, &size, &address, insn)) {
         ++code;
@@ -138,7 +138,7 @@ void Run(benchmark::State& state, size_t (*sweep)(bool), bool text) {
   }
   size_t decoded = 0;
   for (auto _ : state) decoded += sweep(text);
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(CorpusBytes()));
+  state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(CorpusBytes()));
   state.counters["instructions/s"] =
       benchmark::Counter(double(decoded), benchmark::Counter::kIsRate);
 }

@@ -15,7 +15,7 @@
 #define CALLGRIND_TOGGLE_COLLECT
 #endif
 
-#include "loaded_images.h"
+#include "tests/unit/stack/loaded_images.h"
 
 using namespace ostrel;
 

@@ -17,20 +17,21 @@ using namespace ostrel;
 // Passes reads to the image and checks that every byte handed out belongs to it.
 class TCheckedReader : public IMemoryReader {
  public:
-  TCheckedReader(const TMemoryImage& image, uint32_t base, uint32_t size)
+  TCheckedReader(const TMemoryImage& image, std::uint32_t base, std::uint32_t size)
       : image_(image), base_(base), size_(size) {}
-  bool Read(uint32_t address, void* dst, uint32_t len) const override {
+  bool Read(std::uint32_t address, void* dst, std::uint32_t len) const override {
     bool ok = image_.Read(address, dst, len);
-    if (ok && (address < base_ || uint64_t(address) + len > uint64_t(base_) + size_)) std::abort();
+    if (ok && (address < base_ || std::uint64_t(address) + len > std::uint64_t(base_) + size_))
+      std::abort();
     return ok;
   }
-  bool Query(uint32_t address, TRegionInfo& info) const override {
+  bool Query(std::uint32_t address, TRegionInfo& info) const override {
     return image_.Query(address, info);
   }
 
  private:
   const TMemoryImage& image_;
-  uint32_t base_, size_;
+  std::uint32_t base_, size_;
 };
 
 bool Same(const TInstruction& a, const TInstruction& b) {
@@ -41,21 +42,21 @@ bool Same(const TInstruction& a, const TInstruction& b) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (size < 6 || size > 4096) return 0;
-  uint32_t base = 0;
+  std::uint32_t base = 0;
   std::memcpy(&base, data, 4);
-  uint8_t mode = data[4];
-  std::vector<uint8_t> code(data + 5, data + size);
-  if (uint64_t(base) + code.size() > 0x100000000ull) base -= uint32_t(code.size());
-  uint32_t codeSize = uint32_t(code.size());
+  std::uint8_t mode = data[4];
+  std::vector<std::uint8_t> code(data + 5, data + size);
+  if (std::uint64_t(base) + code.size() > 0x100000000ull) base -= std::uint32_t(code.size());
+  std::uint32_t codeSize = std::uint32_t(code.size());
   TMemoryImage image;
   image.Add(base, code, (mode & 1) ? kExecuteOnly : kReadable, (mode & 2) ? base : 0);
   TCheckedReader reader(image, base, codeSize);
 
   // Linear sweep twice, with and without register state: identical results.
   TRegisterState r1, r2;
-  for (uint32_t off = 0; off < codeSize;) {
+  for (std::uint32_t off = 0; off < codeSize;) {
     TInstruction a = DecodeInstruction(reader, base + off, nullptr, &r1);
     TInstruction b = DecodeInstruction(reader, base + off, nullptr, &r2);
     if (!Same(a, b) || !(r1 == r2)) std::abort();

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "control_command.h"
-#include "gmw_options.h"
-#include "result_cursor.h"
-#include "sql_rewrite.h"
+#include "sim/core/control_command.h"
+#include "sim/core/gmw_options.h"
+#include "sim/core/result_cursor.h"
+#include "sim/core/sql_rewrite.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ void CheckBatches(const std::vector<Row>& rows, size_t batch_rows) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   if (size < 2) return 0;
   std::string_view text(reinterpret_cast<const char*>(data) + 2, size - 2);
   std::string rewritten = pelmora::sim::RewriteConcatenation(text);

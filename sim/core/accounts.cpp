@@ -1,4 +1,4 @@
-#include "accounts.h"
+#include "sim/core/accounts.h"
 
 #include <map>
 

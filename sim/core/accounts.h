@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "database.h"
+#include "sim/core/database.h"
 
 namespace pelmora::sim {
 

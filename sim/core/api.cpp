@@ -1,10 +1,10 @@
-#include "api.h"
+#include "sim/core/api.h"
 
 #include <charconv>
 #include <system_error>
 #include <utility>
 
-#include "write_detail.h"
+#include "sim/core/write_detail.h"
 
 namespace pelmora::sim {
 
@@ -25,7 +25,7 @@ bool IsFolder(const std::filesystem::path& path) {
 
 }  // namespace
 
-SimApi::SimApi(EnvLookup env, Encoder encode, uint64_t seed)
+SimApi::SimApi(EnvLookup env, Encoder encode, std::uint64_t seed)
     : env_(std::move(env)), encode_(std::move(encode)), ids_(seed) {}
 
 int SimApi::LoadApi(std::string_view /*program_dir*/, std::string_view gold_dir,

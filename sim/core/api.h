@@ -8,12 +8,12 @@
 #include <string>
 #include <string_view>
 
-#include "database.h"
-#include "event_log.h"
-#include "name_values.h"
-#include "recid.h"
-#include "result_cursor.h"
-#include "table_cursor.h"
+#include "sim/core/database.h"
+#include "sim/core/event_log.h"
+#include "sim/core/name_values.h"
+#include "sim/core/recid.h"
+#include "sim/core/result_cursor.h"
+#include "sim/core/table_cursor.h"
 
 namespace pelmora::sim {
 
@@ -37,7 +37,7 @@ class SimApi {
 
   // env reads GM_SIM_LOGIN_CODE and GM_SIM_BATCH_ROWS; encode turns result
   // values into the text the caller receives.
-  SimApi(EnvLookup env, Encoder encode, uint64_t seed);
+  SimApi(EnvLookup env, Encoder encode, std::uint64_t seed);
 
   int LoadApi(std::string_view program_dir, std::string_view gold_dir, std::string_view common_dir,
               std::string_view user, std::string_view password);

@@ -1,4 +1,4 @@
-#include "control_command.h"
+#include "sim/core/control_command.h"
 
 namespace pelmora::sim {
 

@@ -1,10 +1,10 @@
-#include "data_folder.h"
+#include "sim/core/data_folder.h"
 
 #include <fstream>
 #include <sstream>
 #include <system_error>
 
-#include "database.h"
+#include "sim/core/database.h"
 
 namespace pelmora::sim {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "gmw_options.h"
+#include "sim/core/gmw_options.h"
 
 namespace pelmora::sim {
 

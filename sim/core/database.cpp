@@ -1,10 +1,10 @@
-#include "database.h"
+#include "sim/core/database.h"
 
 #include <sqlite3.h>
 
 #include <cctype>
 
-#include "sql_rewrite.h"
+#include "sim/core/sql_rewrite.h"
 
 namespace pelmora::sim {
 

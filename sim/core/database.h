@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "result_cursor.h"
+#include "sim/core/result_cursor.h"
 
 struct sqlite3;
 

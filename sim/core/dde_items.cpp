@@ -1,6 +1,6 @@
-#include "dde_items.h"
+#include "sim/core/dde_items.h"
 
-#include "name_values.h"
+#include "sim/core/name_values.h"
 
 namespace pelmora::sim {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "gmw_options.h"
+#include "sim/core/gmw_options.h"
 
 namespace pelmora::sim {
 

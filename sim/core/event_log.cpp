@@ -1,4 +1,4 @@
-#include "event_log.h"
+#include "sim/core/event_log.h"
 
 #include <fstream>
 #include <system_error>

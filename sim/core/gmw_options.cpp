@@ -1,4 +1,4 @@
-#include "gmw_options.h"
+#include "sim/core/gmw_options.h"
 
 namespace pelmora::sim {
 

@@ -1,4 +1,4 @@
-#include "name_values.h"
+#include "sim/core/name_values.h"
 
 namespace pelmora::sim {
 

@@ -1,4 +1,4 @@
-#include "recid.h"
+#include "sim/core/recid.h"
 
 namespace pelmora::sim {
 

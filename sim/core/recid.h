@@ -10,7 +10,7 @@ namespace pelmora::sim {
 // Uniqueness against stored records is the caller's check.
 class RecidGenerator {
  public:
-  explicit RecidGenerator(uint64_t seed) : random_(seed) {}
+  explicit RecidGenerator(std::uint64_t seed) : random_(seed) {}
   std::string Next();
 
  private:

@@ -1,4 +1,4 @@
-#include "result_cursor.h"
+#include "sim/core/result_cursor.h"
 
 #include <algorithm>
 #include <cstring>

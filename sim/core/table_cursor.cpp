@@ -1,9 +1,9 @@
-#include "table_cursor.h"
+#include "sim/core/table_cursor.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "name_values.h"
+#include "sim/core/name_values.h"
 
 namespace pelmora::sim {
 
@@ -71,7 +71,7 @@ bool TableCursor::Seek(std::string_view key) {
   return true;
 }
 
-int64_t TableCursor::QuickSeek(std::string_view key) {
+std::int64_t TableCursor::QuickSeek(std::string_view key) {
   if (order_column_.empty()) return 0;
   auto rows = db_->Select("select rowid from " + table_ + " where substr(" + order_column_ +
                               ", 1, length(?1))=?1 order by " + order_column_ + ", rowid limit 1",

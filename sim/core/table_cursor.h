@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "database.h"
+#include "sim/core/database.h"
 
 namespace pelmora::sim {
 
@@ -26,10 +26,10 @@ class TableCursor {
   bool Seek(std::string_view key);
   // Record number of the first record whose key begins with key; 0 if none.
   // The current record does not change.
-  int64_t QuickSeek(std::string_view key);
+  std::int64_t QuickSeek(std::string_view key);
   // Deletes the current record; recid receives its id.
   bool Delete(std::string* recid);
-  int64_t RecNo() const { return current_.value_or(0); }
+  std::int64_t RecNo() const { return current_.value_or(0); }
   bool Replace(std::string_view field, std::string_view value, bool append);
 
  private:
@@ -38,7 +38,7 @@ class TableCursor {
   SimDatabase* db_;
   std::string table_;
   std::string order_column_;
-  std::optional<int64_t> current_;
+  std::optional<std::int64_t> current_;
 };
 
 }  // namespace pelmora::sim

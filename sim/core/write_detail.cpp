@@ -1,4 +1,4 @@
-#include "write_detail.h"
+#include "sim/core/write_detail.h"
 
 #include <utility>
 #include <vector>

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "database.h"
-#include "name_values.h"
-#include "recid.h"
+#include "sim/core/database.h"
+#include "sim/core/name_values.h"
+#include "sim/core/recid.h"
 
 namespace pelmora::sim {
 

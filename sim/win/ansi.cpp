@@ -1,4 +1,4 @@
-#include "ansi.h"
+#include "sim/win/ansi.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
-#include "dde_server.h"
+#include "sim/win/dde_server.h"
 
 #include <dde.h>
 
 #include <cstddef>
 #include <cstring>
 
-#include "ansi.h"
+#include "sim/win/ansi.h"
 
 namespace pelmora::sim {
 

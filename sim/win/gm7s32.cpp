@@ -5,8 +5,8 @@
 #include <mutex>
 #include <string>
 
-#include "ansi.h"
-#include "api.h"
+#include "sim/win/ansi.h"
+#include "sim/core/api.h"
 
 using pelmora::sim::AnsiToUtf8;
 using pelmora::sim::SimApi;
@@ -27,7 +27,7 @@ std::optional<std::string> Environment(const std::string& name) {
 struct Library {
   std::mutex lock;
   SimApi api{Environment, [](std::string_view utf8) { return Utf8ToAnsi(utf8); },
-             static_cast<uint64_t>(GetTickCount()) ^ GetCurrentProcessId()};
+             static_cast<std::uint64_t>(GetTickCount()) ^ GetCurrentProcessId()};
 };
 
 Library& Lib() {

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <random>
 
-#include "ansi.h"
-#include "data_folder.h"
-#include "database.h"
-#include "demo_data.h"
-#include "gmw_options.h"
-#include "sim_window.h"
+#include "sim/win/ansi.h"
+#include "sim/core/data_folder.h"
+#include "sim/core/database.h"
+#include "sim/core/demo_data.h"
+#include "sim/core/gmw_options.h"
+#include "sim/win/sim_window.h"
 
 using namespace pelmora::sim;
 

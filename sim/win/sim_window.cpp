@@ -1,9 +1,9 @@
-#include "sim_window.h"
+#include "sim/win/sim_window.h"
 
 #include <commctrl.h>
 
-#include "ansi.h"
-#include "control_command.h"
+#include "sim/win/ansi.h"
+#include "sim/core/control_command.h"
 
 namespace pelmora::sim {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "accounts.h"
-#include "dde_items.h"
-#include "dde_server.h"
-#include "gmw_options.h"
+#include "sim/core/accounts.h"
+#include "sim/core/dde_items.h"
+#include "sim/win/dde_server.h"
+#include "sim/core/gmw_options.h"
 
 namespace pelmora::sim {
 

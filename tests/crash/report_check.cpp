@@ -1,4 +1,4 @@
-#include "report_check.h"
+#include "tests/crash/report_check.h"
 
 #include <cstdlib>
 #include <map>

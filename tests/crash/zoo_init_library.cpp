@@ -2,7 +2,7 @@
 // its initialisation raises while the loader lock is held.
 #include <stdexcept>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 
 namespace {
 struct Watcher {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "report_check.h"
+#include "tests/crash/report_check.h"
 
 namespace {
 

@@ -26,13 +26,13 @@ const char kUsage[] =
     "  --limit N        listing lines before and after the exception address\n"
     "  --plain          listing without delimiters\n";
 
-bool ParseNumber(const std::string& s, uint32_t& v) {
+bool ParseNumber(const std::string& s, std::uint32_t& v) {
   char* end = nullptr;
   std::string t = s;
   if (!t.empty() && t[0] == '$') t = "0x" + t.substr(1);
   unsigned long long x = std::strtoull(t.c_str(), &end, 0);
   if (t.empty() || *end || x > 0xFFFFFFFFull) return false;
-  v = uint32_t(x);
+  v = std::uint32_t(x);
   return true;
 }
 
@@ -44,12 +44,12 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  uint32_t base = 0, start = 0, count = 0xFFFFFFFFu, function = 0, exception = 0, limit = 0;
+  std::uint32_t base = 0, start = 0, count = 0xFFFFFFFFu, function = 0, exception = 0, limit = 0;
   bool haveBase = false, haveStart = false, lengths = false, haveFunction = false, plain = false;
   std::string file;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    auto value = [&](uint32_t& v) {
+    auto value = [&](std::uint32_t& v) {
       if (i + 1 >= argc || !ParseNumber(argv[i + 1], v)) return false;
       ++i;
       return true;
@@ -87,28 +87,29 @@ int main(int argc, char** argv) {
   if (file.empty()) return Fail(std::string("no input file\n") + kUsage);
   std::ifstream in(file, std::ios::binary);
   if (!in) return Fail("cannot open " + file);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
 
   ostrel::TMemoryImage image;
-  uint32_t end = 0;
+  std::uint32_t end = 0;
   bool pe = bytes.size() >= 2 && bytes[0] == 'M' && bytes[1] == 'Z';
   if (pe) {
     std::string error;
-    uint32_t mapped = 0;
+    std::uint32_t mapped = 0;
     if (!ostrel::MapPeImage(bytes, haveBase ? base : 0, image, error, &mapped))
       return Fail(file + ": " + error);
     base = mapped;
     const auto& block = image.Blocks().front();
-    end = base + uint32_t(block.bytes.size());
+    end = base + std::uint32_t(block.bytes.size());
     if (!haveStart) {
-      uint32_t peAt = 0, entry = 0;
+      std::uint32_t peAt = 0, entry = 0;
       image.Read(base + 0x3C, &peAt, 4);
       image.Read(base + peAt + 24 + 16, &entry, 4);
       start = base + entry;
     }
   } else {
-    if (uint64_t(base) + bytes.size() > 0x100000000ull) return Fail("file does not fit at base");
-    end = base + uint32_t(bytes.size());
+    if (std::uint64_t(base) + bytes.size() > 0x100000000ull)
+      return Fail("file does not fit at base");
+    end = base + std::uint32_t(bytes.size());
     image.Add(base, std::move(bytes), ostrel::kReadable, 0);
     if (!haveStart) start = base;
   }
@@ -131,8 +132,8 @@ int main(int argc, char** argv) {
     std::cout << "\n";
     return 0;
   }
-  uint32_t a = start;
-  for (uint32_t k = 0; k < count && a >= start && a < end; ++k) {
+  std::uint32_t a = start;
+  for (std::uint32_t k = 0; k < count && a >= start && a < end; ++k) {
     if (lengths) {
       ostrel::TInstruction ins = ostrel::DecodeInstruction(image, a, nullptr, nullptr);
       std::printf("%x %u %s\n", a - base, unsigned(ins.length), ins.valid ? "valid" : "invalid");

@@ -9,18 +9,18 @@
 
 int main(void) {
   /* Code, far pointer and stack must all lie below 4 GB for 32-bit code. */
-  uint8_t* low = mmap((void*)0x10000000, 4096, PROT_READ | PROT_WRITE | PROT_EXEC,
+  std::uint8_t* low = mmap((void*)0x10000000, 4096, PROT_READ | PROT_WRITE | PROT_EXEC,
                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
-  if (low == MAP_FAILED || (uintptr_t)low > 0xFFFFF000u) return 2;
-  static const uint8_t code32[] = {0xB8, 42, 0, 0, 0, /* mov eax, 42 */ 0xCB /* retf */};
+  if (low == MAP_FAILED || (std::uintptr_t)low > 0xFFFFF000u) return 2;
+  static const std::uint8_t code32[] = {0xB8, 42, 0, 0, 0, /* mov eax, 42 */ 0xCB /* retf */};
   memcpy(low, code32, sizeof code32);
   struct __attribute__((packed)) {
-    uint32_t offset;
-    uint16_t selector;
+    std::uint32_t offset;
+    std::uint16_t selector;
   }* target = (void*)(low + 0x100);
-  target->offset = (uint32_t)(uintptr_t)low;
+  target->offset = (std::uint32_t)(std::uintptr_t)low;
   target->selector = 0x23; /* user code, 32-bit */
-  uint32_t* stack = (uint32_t*)(low + 0xF00);
+  std::uint32_t* stack = (std::uint32_t*)(low + 0xF00);
   unsigned result;
   __asm__ volatile(
       "mov %%rsp, %%r12\n\t"

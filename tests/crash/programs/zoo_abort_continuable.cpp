@@ -4,7 +4,7 @@
 // expect output: after the abort
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 int main() {

@@ -6,7 +6,7 @@
 // expect output: main goes on
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 int main() {

@@ -11,7 +11,7 @@
 // emulated expect not: main goes on
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 int main() {

@@ -6,7 +6,7 @@
 // expect not: after the report
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 #include <stdexcept>

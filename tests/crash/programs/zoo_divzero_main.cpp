@@ -7,7 +7,7 @@
 // emulated expect output: phase 1 source 13 class EInvalidOp continuable 0 thread main
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 int main() {

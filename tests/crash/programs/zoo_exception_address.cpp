@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 namespace {

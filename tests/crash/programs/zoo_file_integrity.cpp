@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 
 namespace {
 

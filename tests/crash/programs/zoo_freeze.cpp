@@ -8,7 +8,7 @@
 
 #include <atomic>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 namespace {

@@ -5,7 +5,7 @@
 // expect output: main done
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 int main() {

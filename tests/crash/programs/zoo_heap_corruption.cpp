@@ -4,7 +4,7 @@
 // error: the heap is corrupted.
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 int main() {

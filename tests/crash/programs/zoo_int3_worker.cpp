@@ -3,7 +3,7 @@
 // expect output: phase 1 source 14 class EOstrelError continuable 0 thread worker
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 int main() {

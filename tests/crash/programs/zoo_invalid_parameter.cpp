@@ -4,7 +4,7 @@
 // error: invalid parameter passed to a C run-time function.
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 #include <cstdint>
@@ -14,7 +14,8 @@ int main() {
   // take one (Windows' msvcrt), else its default, this exception (Wine's
   // msvcrt has neither: the exception stands in for it there).
   HMODULE crt = GetModuleHandleW(L"msvcrt.dll");
-  using Fn = void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, uintptr_t);
+  using Fn =
+      void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, std::uintptr_t);
   auto invalid =
       reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(crt, "_invalid_parameter")));
   if (invalid && GetProcAddress(crt, "_set_invalid_parameter_handler")) {

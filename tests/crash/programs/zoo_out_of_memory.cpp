@@ -4,7 +4,7 @@
 // expect output: action 13
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 #include <vector>

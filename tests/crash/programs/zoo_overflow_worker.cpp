@@ -7,7 +7,7 @@
 // expect within: 60
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 volatile int g_limit = 0x7FFFFFFF;  // never reached: the stack ends first

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 namespace {

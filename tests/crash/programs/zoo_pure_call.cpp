@@ -4,7 +4,7 @@
 // error: pure virtual function call.
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 struct Base {

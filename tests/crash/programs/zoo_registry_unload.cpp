@@ -17,7 +17,7 @@
 
 #include <string>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 namespace {

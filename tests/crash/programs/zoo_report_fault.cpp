@@ -20,7 +20,7 @@
 // emulated expect report fault: processor
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 namespace {

@@ -14,7 +14,7 @@
 // emulated expect within: 30
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 volatile bool faulted = false;

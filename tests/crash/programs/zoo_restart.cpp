@@ -6,7 +6,7 @@
 // expect file: zoo_restart.txt: restarted with 1 exception time
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 #include <stdexcept>

@@ -5,7 +5,7 @@
 // expect not: in main
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 #include <stdexcept>

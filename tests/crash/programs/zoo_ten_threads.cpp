@@ -8,7 +8,7 @@
 // expect within: 60
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 #include <stdexcept>

@@ -4,7 +4,7 @@
 // error: std::terminate was called.
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 #include <exception>

@@ -16,7 +16,7 @@
 // emulated expect output: main goes on
 #include <windows.h>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 #include "ostrel/ostrel.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include <thread>
 
-#include "zoo_support.h"
+#include "tests/crash/zoo_support.h"
 
 int main() {
   zoo::Watch();

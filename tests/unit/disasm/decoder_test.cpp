@@ -6,15 +6,15 @@
 namespace ostrel::test {
 namespace {
 
-constexpr uint32_t kBase = 0x401000;
+constexpr std::uint32_t kBase = 0x401000;
 
-TInstruction Decode(std::vector<uint8_t> bytes, TRegisterState* regs = nullptr) {
+TInstruction Decode(std::vector<std::uint8_t> bytes, TRegisterState* regs = nullptr) {
   TMemoryImage image = Code(kBase, std::move(bytes));
   return DecodeInstruction(image, kBase, nullptr, regs);
 }
 
 struct TCase {
-  std::vector<uint8_t> bytes;
+  std::vector<std::uint8_t> bytes;
   bool valid;
   int length;
 };
@@ -67,7 +67,7 @@ TEST(DisasmDecoder, ValidityRules) {
 }
 
 TEST(DisasmDecoder, TooLongIsInvalid) {
-  std::vector<uint8_t> b(14, 0x66);
+  std::vector<std::uint8_t> b(14, 0x66);
   b.push_back(0x90);
   EXPECT_TRUE(Decode(b).valid);  // 15 bytes
   b.insert(b.begin(), 0x66);
@@ -111,7 +111,7 @@ TEST(DisasmDecoder, CallToNextInstructionIsNoTransfer) {
 
 TEST(DisasmDecoder, IndirectTargets) {
   // call [$401010], where the pointer holds $402000.
-  std::vector<uint8_t> b = Bytes({0xFF, 0x15, 0x10, 0x10, 0x40, 0x00});
+  std::vector<std::uint8_t> b = Bytes({0xFF, 0x15, 0x10, 0x10, 0x40, 0x00});
   b.resize(0x20, 0x90);
   Put32(b, 0x10, 0x402000);
   TInstruction in = Decode(b);
@@ -183,7 +183,7 @@ TEST(DisasmDecoder, RegisterState) {
   Decode(Bytes({0x66, 0xB8, 0x34, 0x12}), &r);  // 16-bit move: value unknown
   EXPECT_EQ(r.reg[0], 0u);
 
-  for (uint32_t& v : r.reg) v = 3;
+  for (std::uint32_t& v : r.reg) v = 3;
   Decode(Bytes({0x61}), &r);  // popad
   EXPECT_EQ(r, TRegisterState{});
 }

@@ -10,9 +10,10 @@ namespace {
 // push ebp; mov ebp, esp; call 401100; mov eax, [ebp+8]; call 401100;
 // pop ebp; ret -- and at 401100 a ret.
 TMemoryImage TwoCalls() {
-  std::vector<uint8_t> code(0x200, 0xCC);
-  const std::vector<uint8_t> body = Bytes({0x55, 0x8B, 0xEC, 0xE8, 0xF8, 0x00, 0x00, 0x00, 0x8B,
-                                           0x45, 0x08, 0xE8, 0xF0, 0x00, 0x00, 0x00, 0x5D, 0xC3});
+  std::vector<std::uint8_t> code(0x200, 0xCC);
+  const std::vector<std::uint8_t> body =
+      Bytes({0x55, 0x8B, 0xEC, 0xE8, 0xF8, 0x00, 0x00, 0x00, 0x8B, 0x45, 0x08, 0xE8, 0xF0, 0x00,
+             0x00, 0x00, 0x5D, 0xC3});
   std::copy(body.begin(), body.end(), code.begin());
   code[0x100] = 0xC3;
   return Code(0x401000, code);
@@ -20,9 +21,9 @@ TMemoryImage TwoCalls() {
 
 TEST(ExceptionAddress, MovesIntoTheFollowingInstructionOnlyFromInsideACallsDisplacement) {
   const TMemoryImage image = TwoCalls();
-  const uint32_t f = 0x401000;
+  const std::uint32_t f = 0x401000;
   struct Case {
-    uint32_t in, out;
+    std::uint32_t in, out;
   } cases[] = {
       {0x401000, 0x401000},  // an instruction start stays
       {0x401008, 0x401008},  // a return address (and instruction start) stays

@@ -5,10 +5,10 @@
 
 namespace ostrel::test {
 
-constexpr uint32_t kFunction = 0x401000;
+constexpr std::uint32_t kFunction = 0x401000;
 
 // An exception frame, a switch over three cases through a table, and the frame's handler.
-inline std::vector<uint8_t> SwitchWithFrame() {
+inline std::vector<std::uint8_t> SwitchWithFrame() {
   return Bytes({
       0x55,                                      // 401000 push ebp
       0x8B, 0xEC,                                // 401001 mov ebp, esp

@@ -6,16 +6,16 @@
 namespace ostrel::test {
 namespace {
 
-std::string List(const std::vector<uint8_t>& bytes, uint32_t entry, uint32_t exception,
-                 TListingOptions options, const TDisasmSymbols* symbols, TFunctionInfo& info,
-                 uint32_t base = kFunction) {
+std::string List(const std::vector<std::uint8_t>& bytes, std::uint32_t entry,
+                 std::uint32_t exception, TListingOptions options, const TDisasmSymbols* symbols,
+                 TFunctionInfo& info, std::uint32_t base = kFunction) {
   TMemoryImage image = Code(base, bytes);
   return DisassembleFunction(image, entry, exception, options, symbols, {}, info);
 }
 
 TEST(DisasmListing, GoldenSwitchWithFrame) {
   TDisasmSymbols symbols;
-  symbols.lineRangeAt = [](uint32_t a, int& line, uint32_t& s, uint32_t& e) {
+  symbols.lineRangeAt = [](std::uint32_t a, int& line, std::uint32_t& s, std::uint32_t& e) {
     line = int(100 + (a - kFunction) / 8);
     s = a & ~7u;
     e = s + 8;
@@ -78,9 +78,9 @@ TEST(DisasmListing, PlainListingHasNoDelimitersOrLabelsForJumps) {
 
 TEST(DisasmListing, LineNumberColumnAsInTheReport) {
   // xor eax, eax / mov eax, [ebp-8] / mov edx, [eax] / ret at 0045c198.
-  std::vector<uint8_t> code = Bytes({0x33, 0xC0, 0x8B, 0x45, 0xF8, 0x8B, 0x10, 0xC3});
+  std::vector<std::uint8_t> code = Bytes({0x33, 0xC0, 0x8B, 0x45, 0xF8, 0x8B, 0x10, 0xC3});
   TDisasmSymbols symbols;
-  symbols.lineRangeAt = [](uint32_t a, int& line, uint32_t& s, uint32_t& e) {
+  symbols.lineRangeAt = [](std::uint32_t a, int& line, std::uint32_t& s, std::uint32_t& e) {
     line = a < 0x45c19a ? 27 : a < 0x45c19d ? 28 : 29;
     s = e = a;
   };
@@ -93,7 +93,7 @@ TEST(DisasmListing, LineNumberColumnAsInTheReport) {
 
 TEST(DisasmListing, NoLineCallbackMeansNoColumnAndNamedTitle) {
   TDisasmSymbols symbols;
-  symbols.functionNameAt = [](uint32_t a) {
+  symbols.functionNameAt = [](std::uint32_t a) {
     return a == kFunction ? std::string("Unit1.Run") : std::string();
   };
   TFunctionInfo info;
@@ -104,7 +104,7 @@ TEST(DisasmListing, NoLineCallbackMeansNoColumnAndNamedTitle) {
 }
 
 TEST(DisasmListing, LineLimitAroundTheException) {
-  std::vector<uint8_t> code(200, 0x90);
+  std::vector<std::uint8_t> code(200, 0x90);
   code.push_back(0xC3);
   TListingOptions options;
   options.lineLimit = 5;
@@ -139,7 +139,7 @@ TEST(DisasmListing, InvalidFunctionGivesEmptyText) {
 }
 
 TEST(DisasmListing, ExceptionHandlerTable) {
-  std::vector<uint8_t> code = Bytes({
+  std::vector<std::uint8_t> code = Bytes({
       0xE9, 0x7B, 0x00, 0x00, 0x00,                    // 401000 jmp 401080
       0x02, 0x00, 0x00, 0x00,                          // 401005 two entries
       0x00, 0x30, 0x40, 0x00, 0x20, 0x10, 0x40, 0x00,  // class $403000 -> 401020
@@ -153,7 +153,7 @@ TEST(DisasmListing, ExceptionHandlerTable) {
   TRuntimeHelpers helpers;
   helpers.handleOnException = 0x401080;
   TDisasmSymbols symbols;
-  symbols.classNameAt = [](uint32_t a) {
+  symbols.classNameAt = [](std::uint32_t a) {
     return a == 0x403000 ? std::string("EAccessViolation") : std::string();
   };
   TFunctionInfo info;

@@ -31,9 +31,9 @@ TEST(DisasmMemory, SnapshotMergesRunsAndClassifiesByBisection) {
 
 TEST(DisasmMemory, GuardedReadHonoursSnapshotAndImage) {
   TMemoryImage image;
-  image.Add(0x10000, std::vector<uint8_t>(0x20000, 0xAB));
+  image.Add(0x10000, std::vector<std::uint8_t>(0x20000, 0xAB));
   TDATryRead s = ThreeRuns();
-  uint8_t buf[8] = {};
+  std::uint8_t buf[8] = {};
   EXPECT_TRUE(GuardedRead(image, 0x10000, buf, 8, &s));
   EXPECT_EQ(buf[7], 0xAB);
   EXPECT_FALSE(GuardedRead(image, 0xFFF8, buf, 8, nullptr));

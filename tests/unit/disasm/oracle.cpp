@@ -63,7 +63,7 @@ bool InOurSet(int ext) {
   }
 }
 
-size_t SkipPrefixes(const uint8_t* b, size_t size) {
+size_t SkipPrefixes(const std::uint8_t* b, size_t size) {
   size_t i = 0;
   while (i < size) {
     switch (b[i]) {
@@ -87,7 +87,7 @@ size_t SkipPrefixes(const uint8_t* b, size_t size) {
   return i;
 }
 
-std::string Hex(const uint8_t* b, size_t n) {
+std::string Hex(const std::uint8_t* b, size_t n) {
   std::string s;
   char buf[4];
   for (size_t i = 0; i < n; ++i) {
@@ -100,7 +100,7 @@ std::string Hex(const uint8_t* b, size_t n) {
 
 }  // namespace
 
-TOracleResult ZydisDecode(const uint8_t* bytes, size_t size, uint32_t address) {
+TOracleResult ZydisDecode(const std::uint8_t* bytes, size_t size, std::uint32_t address) {
   static const ZydisDecoder decoder = [] {
     ZydisDecoder d;
     ZydisDecoderInit(&d, ZYDIS_MACHINE_MODE_LEGACY_32, ZYDIS_STACK_WIDTH_32);
@@ -122,7 +122,7 @@ TOracleResult ZydisDecode(const uint8_t* bytes, size_t size, uint32_t address) {
         ZyanU64 target = 0;
         if (ZYAN_SUCCESS(ZydisCalcAbsoluteAddress(&insn, &ops[i], address, &target))) {
           r.hasTarget = true;
-          r.target = uint32_t(target);
+          r.target = std::uint32_t(target);
         }
       }
     }
@@ -130,7 +130,7 @@ TOracleResult ZydisDecode(const uint8_t* bytes, size_t size, uint32_t address) {
   return r;
 }
 
-TOracleResult CapstoneDecode(const uint8_t* bytes, size_t size, uint32_t address) {
+TOracleResult CapstoneDecode(const std::uint8_t* bytes, size_t size, std::uint32_t address) {
   TOracleResult r;
   csh handle;
   if (cs_open(CS_ARCH_X86, CS_MODE_32, &handle) != CS_ERR_OK) return r;
@@ -150,7 +150,7 @@ TOracleResult CapstoneDecode(const uint8_t* bytes, size_t size, uint32_t address
 // of ModRM bytes. Any other register form the two decoders disagree on is
 // a fault.
 struct TX87Alias {
-  uint8_t op, first, last;
+  std::uint8_t op, first, last;
 };
 constexpr TX87Alias kX87Aliases[] = {
     {0xD9, 0xD8, 0xDF},  // fstp1
@@ -164,7 +164,7 @@ constexpr TX87Alias kX87Aliases[] = {
     {0xDF, 0xD0, 0xDF},  // fstp8, fstp9
 };
 
-bool IsX87Alias(uint8_t op, uint8_t modrm) {
+bool IsX87Alias(std::uint8_t op, std::uint8_t modrm) {
   for (const TX87Alias& a : kX87Aliases) {
     if (op == a.op && modrm >= a.first && modrm <= a.last) return true;
   }
@@ -177,7 +177,7 @@ const char* AllowedReason(const std::string& cls) {
   return nullptr;
 }
 
-std::string Classify(const uint8_t* bytes, size_t size, const TInstruction& ours,
+std::string Classify(const std::uint8_t* bytes, size_t size, const TInstruction& ours,
                      const TOracleResult& zydis) {
   bool lengthOk = !ours.valid || ours.length == zydis.length;
   bool targetOk = true;
@@ -188,9 +188,9 @@ std::string Classify(const uint8_t* bytes, size_t size, const TInstruction& ours
   if (ours.valid == zydis.valid && lengthOk && targetOk) return {};
 
   size_t p = SkipPrefixes(bytes, size);
-  uint8_t op = p < size ? bytes[p] : 0;
-  uint8_t op2 = p + 1 < size ? bytes[p + 1] : 0;
-  uint8_t op3 = p + 2 < size ? bytes[p + 2] : 0;
+  std::uint8_t op = p < size ? bytes[p] : 0;
+  std::uint8_t op2 = p + 1 < size ? bytes[p + 1] : 0;
+  std::uint8_t op3 = p + 2 < size ? bytes[p + 2] : 0;
   bool hasLock = false, hasOpSize = false;
   for (size_t i = 0; i < p; ++i) {
     hasLock |= bytes[i] == 0xF0;
@@ -212,7 +212,7 @@ std::string Classify(const uint8_t* bytes, size_t size, const TInstruction& ours
   if (op == 0x0F && (op2 == 0x1A || op2 == 0x1B)) return "mpx";
   if (ours.valid && !zydis.valid && hasLock) {
     // Without the lock prefix both must agree again.
-    std::vector<uint8_t> rest;
+    std::vector<std::uint8_t> rest;
     for (size_t i = 0; i < size; ++i)
       if (!(i < p && bytes[i] == 0xF0)) rest.push_back(bytes[i]);
     TOracleResult z = ZydisDecode(rest.data(), rest.size(), 0x1000);
@@ -221,11 +221,11 @@ std::string Classify(const uint8_t* bytes, size_t size, const TInstruction& ours
   return "unexplained";
 }
 
-int TTally::Compare(const uint8_t* bytes, size_t size, uint32_t address, bool withCapstone,
-                    const IMemoryReader* memory) {
+int TTally::Compare(const std::uint8_t* bytes, size_t size, std::uint32_t address,
+                    bool withCapstone, const IMemoryReader* memory) {
   TMemoryImage image;
   if (!memory) {
-    image.Add(address, std::vector<uint8_t>(bytes, bytes + size));
+    image.Add(address, std::vector<std::uint8_t>(bytes, bytes + size));
     memory = &image;
   }
   TInstruction ours = DecodeInstruction(*memory, address, nullptr, nullptr);

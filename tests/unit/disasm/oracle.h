@@ -15,20 +15,20 @@ struct TOracleResult {
   bool valid = false;
   int length = 0;
   bool hasTarget = false;  // relative transfer with a computed target
-  uint32_t target = 0;
+  std::uint32_t target = 0;
   std::string mnemonic;
   int isaExt = 0;
   bool legacyEncoding = true;
 };
 
-TOracleResult ZydisDecode(const uint8_t* bytes, size_t size, uint32_t address);
-TOracleResult CapstoneDecode(const uint8_t* bytes, size_t size, uint32_t address);
+TOracleResult ZydisDecode(const std::uint8_t* bytes, size_t size, std::uint32_t address);
+TOracleResult CapstoneDecode(const std::uint8_t* bytes, size_t size, std::uint32_t address);
 
 // Reason a class of disagreement is accepted, or nullptr for an unknown class.
 const char* AllowedReason(const std::string& cls);
 
 // Disagreement class of one comparison; empty when both decoders agree.
-std::string Classify(const uint8_t* bytes, size_t size, const TInstruction& ours,
+std::string Classify(const std::uint8_t* bytes, size_t size, const TInstruction& ours,
                      const TOracleResult& zydis);
 
 struct TTally {
@@ -42,7 +42,7 @@ struct TTally {
 
   // Decodes bytes with ours and the oracles; returns the length to advance by.
   // Without memory, only the given bytes are readable.
-  int Compare(const uint8_t* bytes, size_t size, uint32_t address, bool withCapstone,
+  int Compare(const std::uint8_t* bytes, size_t size, std::uint32_t address, bool withCapstone,
               const IMemoryReader* memory = nullptr);
   std::string Report(const std::string& title) const;
 };

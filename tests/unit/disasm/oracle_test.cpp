@@ -28,17 +28,17 @@ void ExpectClassCounts(const TTally& tally, const std::map<std::string, long>& e
 
 TEST(DisasmOracle, OpcodeGridAgreesWithZydis) {
   TTally tally;
-  const uint8_t prefixes[4] = {0, 0x66, 0xF2, 0xF3};
-  uint8_t buf[16];
-  for (uint8_t prefix : prefixes) {
+  const std::uint8_t prefixes[4] = {0, 0x66, 0xF2, 0xF3};
+  std::uint8_t buf[16];
+  for (std::uint8_t prefix : prefixes) {
     for (int map = 0; map < 2; ++map) {
       for (int op = 0; op < 256; ++op) {
         for (int modrm = 0; modrm < 256; ++modrm) {
           size_t k = 0;
           if (prefix) buf[k++] = prefix;
           if (map) buf[k++] = 0x0F;
-          buf[k++] = uint8_t(op);
-          buf[k++] = uint8_t(modrm);
+          buf[k++] = std::uint8_t(op);
+          buf[k++] = std::uint8_t(modrm);
           // SIB, displacement and immediate bytes that point nowhere readable.
           while (k < sizeof buf) buf[k++] = 0x11;
           tally.Compare(buf, 15, 0x401000, false);
@@ -48,11 +48,11 @@ TEST(DisasmOracle, OpcodeGridAgreesWithZydis) {
   }
   // 3DNow!: every suffix byte with a register and a memory operand.
   for (int suffix = 0; suffix < 256; ++suffix) {
-    for (uint8_t modrm : {uint8_t(0xC1), uint8_t(0x00), uint8_t(0x45)}) {
-      uint8_t b[8] = {0x0F, 0x0F, modrm, 0, 0, 0, 0, 0};
+    for (std::uint8_t modrm : {std::uint8_t(0xC1), std::uint8_t(0x00), std::uint8_t(0x45)}) {
+      std::uint8_t b[8] = {0x0F, 0x0F, modrm, 0, 0, 0, 0, 0};
       size_t k = 3;
       if (modrm == 0x45) b[k++] = 0x10;  // [ebp+16]
-      b[k] = uint8_t(suffix);
+      b[k] = std::uint8_t(suffix);
       tally.Compare(b, k + 1, 0x401000, false);
     }
   }
@@ -69,11 +69,11 @@ TEST(DisasmOracle, OpcodeGridAgreesWithZydis) {
 
 TEST(DisasmOracle, RandomBytesAtEveryOffsetAgreeWithZydis) {
   std::mt19937 rng(20261209);
-  std::vector<uint8_t> bytes(64 * 1024 + 16);
-  for (auto& b : bytes) b = uint8_t(rng());
+  std::vector<std::uint8_t> bytes(64 * 1024 + 16);
+  for (auto& b : bytes) b = std::uint8_t(rng());
   TTally tally;
   for (size_t at = 0; at + 16 <= bytes.size(); ++at)
-    tally.Compare(bytes.data() + at, 15, uint32_t(0x10000000 + at), at % 16 == 0);
+    tally.Compare(bytes.data() + at, 15, std::uint32_t(0x10000000 + at), at % 16 == 0);
   ExpectAllExplained(tally, "random bytes");
   ExpectClassCounts(tally, {{"extension", 12},
                             {"lock", 231},
@@ -94,9 +94,9 @@ std::filesystem::path WineDllFolder() {
 
 void SweepDll(const std::filesystem::path& file, TTally& tally) {
   std::ifstream in(file, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
   std::vector<TCodeSection> sections;
-  uint32_t imageBase = 0;
+  std::uint32_t imageBase = 0;
   if (!PeCodeSections(bytes, sections, imageBase)) return;
   // Indirect transfers read their pointers from the image as the loader lays it out.
   TMemoryImage image;
@@ -108,7 +108,7 @@ void SweepDll(const std::filesystem::path& file, TTally& tally) {
     while (at < end) {
       size_t n = std::min<size_t>(15, mapped.bytes.size() - at);
       at += size_t(
-          tally.Compare(mapped.bytes.data() + at, n, imageBase + uint32_t(at), true, &image));
+          tally.Compare(mapped.bytes.data() + at, n, imageBase + std::uint32_t(at), true, &image));
     }
   }
 }

@@ -6,8 +6,8 @@
 namespace ostrel::test {
 namespace {
 
-TFunctionInfo Parse(std::vector<uint8_t> bytes, const TRuntimeHelpers& helpers = {},
-                    uint32_t entry = kFunction) {
+TFunctionInfo Parse(std::vector<std::uint8_t> bytes, const TRuntimeHelpers& helpers = {},
+                    std::uint32_t entry = kFunction) {
   TMemoryImage image = Code(kFunction, std::move(bytes));
   return ParseFunction(image, entry, nullptr, helpers);
 }
@@ -16,7 +16,7 @@ TEST(DisasmParser, SwitchTableAndExceptionFrame) {
   TFunctionInfo f = Parse(SwitchWithFrame());
   ASSERT_TRUE(f.valid);
   struct TExpected {
-    uint32_t start, end, ledBy;
+    std::uint32_t start, end, ledBy;
     bool table;
   };
   const TExpected expected[] = {
@@ -42,7 +42,7 @@ TEST(DisasmParser, SwitchTableAndExceptionFrame) {
 }
 
 TEST(DisasmParser, CallsAndUnknownTransfers) {
-  std::vector<uint8_t> code = Bytes({
+  std::vector<std::uint8_t> code = Bytes({
       0xE8, 0x0B, 0x00, 0x00, 0x00,  // 401000 call 401010 (same module: still a far call)
       0xFF, 0xD3,                    // 401005 call ebx (unknown)
       0xE8, 0x04, 0x00, 0x00, 0x00,  // 401007 call 401010 again
@@ -68,7 +68,7 @@ TEST(DisasmParser, CallsAndUnknownTransfers) {
 }
 
 TEST(DisasmParser, RegisterStateResolvesJumpAndOpensAreas) {
-  std::vector<uint8_t> code = Bytes({
+  std::vector<std::uint8_t> code = Bytes({
       0xB8, 0x10, 0x10, 0x40, 0x00,  // 401000 mov eax, $401010
       0xFF, 0xE0,                    // 401005 jmp eax
       0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC,
@@ -86,7 +86,7 @@ TEST(DisasmParser, RegisterStateResolvesJumpAndOpensAreas) {
 }
 
 TEST(DisasmParser, JumpIntoAnAreaSplitsIt) {
-  std::vector<uint8_t> code = Bytes({
+  std::vector<std::uint8_t> code = Bytes({
       0x90,        // 401000 nop
       0x90,        // 401001 nop
       0x49,        // 401002 dec ecx
@@ -104,7 +104,7 @@ TEST(DisasmParser, JumpIntoAnAreaSplitsIt) {
 }
 
 TEST(DisasmParser, GapAfterUnknownJumpIsParsedWhenClose) {
-  std::vector<uint8_t> code = Bytes({
+  std::vector<std::uint8_t> code = Bytes({
       0xFF, 0xE0,  // 401000 jmp eax (unknown)
       0x90, 0xC3,  // 401002 reachable only through the unknown jump
   });
@@ -114,7 +114,7 @@ TEST(DisasmParser, GapAfterUnknownJumpIsParsedWhenClose) {
   ASSERT_EQ(f.areas.size(), 1u);  // no gap: the only area is contiguous
 
   // An area after a gap: the gap is parsed too.
-  std::vector<uint8_t> gapped = Bytes({
+  std::vector<std::uint8_t> gapped = Bytes({
       0x85, 0xC0,        // 401000 test eax, eax
       0x74, 0x05,        // 401002 jz 401009
       0xFF, 0xE0,        // 401004 jmp eax
@@ -135,12 +135,12 @@ TEST(DisasmParser, GapAfterUnknownJumpIsParsedWhenClose) {
 }
 
 TEST(DisasmParser, FarGapIsNotParsed) {
-  std::vector<uint8_t> code(0x600, 0x90);
+  std::vector<std::uint8_t> code(0x600, 0x90);
   code[0] = 0x85;
   code[1] = 0xC0;  // test eax, eax
   code[2] = 0x0F;
   code[3] = 0x84;  // jz 401500
-  uint32_t disp = 0x500 - 8;
+  std::uint32_t disp = 0x500 - 8;
   std::memcpy(&code[4], &disp, 4);
   code[8] = 0xFF;
   code[9] = 0xE0;  // jmp eax
@@ -156,7 +156,7 @@ TEST(DisasmParser, HelpersEndAreasAndOpenHandlers) {
   TRuntimeHelpers helpers;
   helpers.throwRoutines.push_back(0x401020);
   helpers.handleAnyException = 0x401030;
-  std::vector<uint8_t> code = Bytes({
+  std::vector<std::uint8_t> code = Bytes({
       0xE8, 0x1B, 0x00, 0x00, 0x00,  // 401000 call 401020 (throw: never returns)
       0xFE, 0xFF,                    // 401005 garbage after the throw
   });
@@ -173,7 +173,7 @@ TEST(DisasmParser, HelpersEndAreasAndOpenHandlers) {
   EXPECT_EQ(bad.errorAddress, kFunction);
 
   // A jump to the any-exception helper: the handler code follows it.
-  std::vector<uint8_t> handler = Bytes({
+  std::vector<std::uint8_t> handler = Bytes({
       0xE9, 0x2B, 0x00, 0x00, 0x00,  // 401000 jmp 401030
       0x33, 0xC0, 0xC3,              // 401005 handler
   });
@@ -189,7 +189,7 @@ TEST(DisasmParser, HelpersEndAreasAndOpenHandlers) {
 TEST(DisasmParser, OnExceptionTableBecomesABlock) {
   TRuntimeHelpers helpers;
   helpers.handleOnException = 0x401080;
-  std::vector<uint8_t> code = Bytes({
+  std::vector<std::uint8_t> code = Bytes({
       0xE9, 0x7B, 0x00, 0x00, 0x00,                    // 401000 jmp 401080
       0x02, 0x00, 0x00, 0x00,                          // 401005 two entries
       0x00, 0x30, 0x40, 0x00, 0x20, 0x10, 0x40, 0x00,  // class $403000 -> 401020
@@ -226,7 +226,7 @@ TEST(DisasmParser, AreaRunningOutOfTheModuleIsInvalid) {
 
 TEST(DisasmParser, HeadersThatDoNotCoverTheEntryFallBackToItsRegion) {
   // Found by fuzzing: an image whose headers give ranges away from the entry point.
-  std::vector<uint8_t> m = ModuleBytes(0x3000);
+  std::vector<std::uint8_t> m = ModuleBytes(0x3000);
   Put32(m, 0x58 + 56, 0x10);    // size of image far too small
   Put32(m, 0x58 + 8, 0);        // no data
   Put32(m, 0x58 + 24, 0x2800);  // base of data after the entry

@@ -10,23 +10,25 @@
 
 namespace ostrel::test {
 
-inline TMemoryImage Code(uint32_t base, std::vector<uint8_t> bytes) {
+inline TMemoryImage Code(std::uint32_t base, std::vector<std::uint8_t> bytes) {
   TMemoryImage image;
   image.Add(base, std::move(bytes));
   return image;
 }
 
-inline std::vector<uint8_t> Bytes(std::initializer_list<int> list) {
-  std::vector<uint8_t> v;
-  for (int b : list) v.push_back(uint8_t(b));
+inline std::vector<std::uint8_t> Bytes(std::initializer_list<int> list) {
+  std::vector<std::uint8_t> v;
+  for (int b : list) v.push_back(std::uint8_t(b));
   return v;
 }
 
-inline void Put32(std::vector<uint8_t>& m, size_t at, uint32_t v) { std::memcpy(&m[at], &v, 4); }
+inline void Put32(std::vector<std::uint8_t>& m, size_t at, std::uint32_t v) {
+  std::memcpy(&m[at], &v, 4);
+}
 
 // A module image of the given size at base with PE headers and one code section at +0x1000.
-inline std::vector<uint8_t> ModuleBytes(uint32_t size) {
-  std::vector<uint8_t> m(size, 0);
+inline std::vector<std::uint8_t> ModuleBytes(std::uint32_t size) {
+  std::vector<std::uint8_t> m(size, 0);
   m[0] = 'M';
   m[1] = 'Z';
   Put32(m, 0x3C, 0x40);

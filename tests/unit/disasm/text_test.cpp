@@ -6,7 +6,7 @@
 namespace ostrel::test {
 namespace {
 
-std::string Text(std::vector<uint8_t> bytes, uint32_t base = 0x45c19a,
+std::string Text(std::vector<std::uint8_t> bytes, std::uint32_t base = 0x45c19a,
                  const TDisasmSymbols* symbols = nullptr) {
   TMemoryImage image = Code(base, std::move(bytes));
   std::string text;
@@ -78,27 +78,27 @@ TEST(DisasmText, ShiftsImmediatesAndTransfers) {
 
 class DisasmTextComments : public testing::Test {
  protected:
-  static constexpr uint32_t kBase = 0x400000;
+  static constexpr std::uint32_t kBase = 0x400000;
   void SetUp() override {
     module_ = ModuleBytes(0x3000);
     const char text[] = "Access violation";
     std::memcpy(&module_[0x2000], text, sizeof text);
-    for (int i = 0; i < 32; ++i) module_[0x2100 + i] = uint8_t(i * 37 + 1);  // binary data
+    for (int i = 0; i < 32; ++i) module_[0x2100 + i] = std::uint8_t(i * 37 + 1);  // binary data
     Put32(module_, 0x2200, kBase + 0x2000);  // a pointer to the text
     module_[0x1800] = 0xE9;                  // a thunk: jmp to the named function
     Put32(module_, 0x1801, 0x1900 - 0x1805);
-    symbols_.functionNameAt = [](uint32_t a) {
+    symbols_.functionNameAt = [](std::uint32_t a) {
       return a == kBase + 0x1900 ? std::string("Unit1.TForm1.Click") : std::string();
     };
-    symbols_.exportNameAt = [](uint32_t a) {
+    symbols_.exportNameAt = [](std::uint32_t a) {
       return a == 0x7C801000 ? std::string("GetProcAddress") : std::string();
     };
-    symbols_.foreignModuleAt = [](uint32_t a) {
+    symbols_.foreignModuleAt = [](std::uint32_t a) {
       return a >= 0x7C800000 ? std::string("kernel32.dll") : std::string();
     };
   }
-  std::string At(uint32_t offset, std::vector<uint8_t> code) {
-    std::vector<uint8_t> m = module_;
+  std::string At(std::uint32_t offset, std::vector<std::uint8_t> code) {
+    std::vector<std::uint8_t> m = module_;
     std::memcpy(&m[offset], code.data(), code.size());
     TMemoryImage image;
     image.Add(kBase, m, kReadable, kBase);
@@ -107,7 +107,7 @@ class DisasmTextComments : public testing::Test {
     DecodeInstructionText(image, kBase + offset, nullptr, &symbols_, text);
     return text;
   }
-  std::vector<uint8_t> module_;
+  std::vector<std::uint8_t> module_;
   TDisasmSymbols symbols_;
 };
 
@@ -137,7 +137,7 @@ TEST_F(DisasmTextComments, StringConstants) {
 
 TEST(DisasmText, StringHeuristic) {
   auto looks = [](const std::string& s) {
-    std::vector<uint8_t> b(s.begin(), s.end());
+    std::vector<std::uint8_t> b(s.begin(), s.end());
     b.push_back(0);
     TMemoryImage image = Code(0x1000, b);
     std::string text;

@@ -1,11 +1,11 @@
-#include "api.h"
+#include "sim/core/api.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <map>
 
-#include "test_data.h"
+#include "tests/unit/sim/test_data.h"
 
 namespace pelmora::sim {
 namespace {

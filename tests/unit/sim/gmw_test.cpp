@@ -2,13 +2,13 @@
 
 #include <fstream>
 
-#include "accounts.h"
-#include "control_command.h"
-#include "data_folder.h"
-#include "dde_items.h"
-#include "demo_data.h"
-#include "gmw_options.h"
-#include "test_data.h"
+#include "sim/core/accounts.h"
+#include "sim/core/control_command.h"
+#include "sim/core/data_folder.h"
+#include "sim/core/dde_items.h"
+#include "sim/core/demo_data.h"
+#include "sim/core/gmw_options.h"
+#include "tests/unit/sim/test_data.h"
 
 namespace pelmora::sim {
 namespace {

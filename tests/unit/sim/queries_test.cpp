@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "accounts.h"
-#include "demo_data.h"
-#include "test_data.h"
+#include "sim/core/accounts.h"
+#include "sim/core/demo_data.h"
+#include "tests/unit/sim/test_data.h"
 
 namespace pelmora::sim {
 namespace {

@@ -1,4 +1,4 @@
-#include "sql_rewrite.h"
+#include "sim/core/sql_rewrite.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "app/website_sql.h"
-#include "database.h"
-#include "test_folder.h"
+#include "sim/core/database.h"
+#include "tests/unit/sim/test_folder.h"
 
 namespace pelmora::sim {
 

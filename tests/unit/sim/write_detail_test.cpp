@@ -1,10 +1,10 @@
-#include "write_detail.h"
+#include "sim/core/write_detail.h"
 
 #include <gtest/gtest.h>
 
 #include "app/write_detail.h"
-#include "table_cursor.h"
-#include "test_data.h"
+#include "sim/core/table_cursor.h"
+#include "tests/unit/sim/test_data.h"
 
 namespace pelmora::sim {
 namespace {
@@ -125,7 +125,7 @@ TEST_F(WriteDetailTest, SeekByRecidDeletesOnlyThatRecord) {
 TEST_F(WriteDetailTest, ReplaceAndQuickSeekOnTheCurrentRecord) {
   auto table = TableCursor::Open(db_, "contsupp");
   ASSERT_TRUE(table && table->SetOrder("cnsrecid"));
-  int64_t w = table->QuickSeek("W");
+  std::int64_t w = table->QuickSeek("W");
   EXPECT_NE(w, 0);
   EXPECT_EQ(table->RecNo(), 0);  // quick seek does not move
   ASSERT_TRUE(table->Seek("w3"));

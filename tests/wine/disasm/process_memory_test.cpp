@@ -13,12 +13,12 @@
 namespace ostrel {
 namespace {
 
-uint32_t Addr(const void* p) { return uint32_t(uintptr_t(p)); }
+std::uint32_t Addr(const void* p) { return std::uint32_t(std::uintptr_t(p)); }
 
 // A page with the given code and protection.
-uint8_t* PageWith(const uint8_t* code, size_t size, DWORD protection) {
-  auto* page =
-      static_cast<uint8_t*>(VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+std::uint8_t* PageWith(const std::uint8_t* code, size_t size, DWORD protection) {
+  auto* page = static_cast<std::uint8_t*>(
+      VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   if (!page) return nullptr;
   std::memset(page, 0xCC, 4096);
   std::memcpy(page, code, size);
@@ -27,17 +27,17 @@ uint8_t* PageWith(const uint8_t* code, size_t size, DWORD protection) {
   return page;
 }
 
-const uint8_t kFunction[] = {0x55, 0x8B, 0xEC, 0x8B, 0x45, 0x08, 0x85,
-                             0xC0, 0x74, 0x02, 0x8B, 0x00, 0x5D, 0xC3};
+const std::uint8_t kFunction[] = {0x55, 0x8B, 0xEC, 0x8B, 0x45, 0x08, 0x85,
+                                  0xC0, 0x74, 0x02, 0x8B, 0x00, 0x5D, 0xC3};
 
 TEST(DisasmProcess, ExecuteOnlyPageIsReadable) {
-  uint8_t* page = PageWith(kFunction, sizeof kFunction, PAGE_EXECUTE);
+  std::uint8_t* page = PageWith(kFunction, sizeof kFunction, PAGE_EXECUTE);
   ASSERT_NE(page, nullptr);
   TProcessMemoryReader reader;
   TRegionInfo info;
   ASSERT_TRUE(reader.Query(Addr(page), info));
   EXPECT_EQ(info.cls, kExecuteOnly);
-  uint8_t copy[sizeof kFunction] = {};
+  std::uint8_t copy[sizeof kFunction] = {};
   EXPECT_TRUE(GuardedRead(Addr(page), copy, sizeof copy, nullptr));
   EXPECT_EQ(std::memcmp(copy, kFunction, sizeof copy), 0);
   // The protection is unchanged afterwards.
@@ -58,10 +58,10 @@ TEST(DisasmProcess, ExecuteOnlyPageIsReadable) {
 }
 
 TEST(DisasmProcess, SnapshotClassesAndGuardedReads) {
-  uint8_t* exec = PageWith(kFunction, sizeof kFunction, PAGE_EXECUTE);
-  uint8_t* none = PageWith(kFunction, sizeof kFunction, PAGE_NOACCESS);
-  uint8_t* guard = PageWith(kFunction, sizeof kFunction, PAGE_READWRITE | PAGE_GUARD);
-  uint8_t* data = PageWith(kFunction, sizeof kFunction, PAGE_READONLY);
+  std::uint8_t* exec = PageWith(kFunction, sizeof kFunction, PAGE_EXECUTE);
+  std::uint8_t* none = PageWith(kFunction, sizeof kFunction, PAGE_NOACCESS);
+  std::uint8_t* guard = PageWith(kFunction, sizeof kFunction, PAGE_READWRITE | PAGE_GUARD);
+  std::uint8_t* data = PageWith(kFunction, sizeof kFunction, PAGE_READONLY);
   ASSERT_TRUE(exec && none && guard && data);
   std::unique_ptr<TDATryRead> snapshot = SnapshotReadableMemory();
   ASSERT_TRUE(snapshot);
@@ -77,7 +77,7 @@ TEST(DisasmProcess, SnapshotClassesAndGuardedReads) {
   EXPECT_EQ(ClassifyRange(*snapshot, Addr(&kFunction), sizeof kFunction), kReadable);
   EXPECT_EQ(ClassifyRange(*snapshot, 0, 4), kNotReadable);
 
-  uint8_t buf[4];
+  std::uint8_t buf[4];
   EXPECT_FALSE(GuardedRead(Addr(none), buf, 4, snapshot.get()));
   EXPECT_FALSE(GuardedRead(Addr(none), buf, 4, nullptr));
   EXPECT_FALSE(GuardedRead(Addr(guard), buf, 4, nullptr));
@@ -98,13 +98,13 @@ TEST(DisasmProcess, SnapshotClassesAndGuardedReads) {
 
   ReleaseSnapshot(snapshot);
   EXPECT_FALSE(snapshot);
-  for (uint8_t* p : {exec, none, guard, data}) VirtualFree(p, 0, MEM_RELEASE);
+  for (std::uint8_t* p : {exec, none, guard, data}) VirtualFree(p, 0, MEM_RELEASE);
 }
 
 TEST(DisasmProcess, ModuleRangesOfTheProgramItself) {
   // The program's own code lies in the code range its headers give.
   TProcessMemoryReader reader;
-  uint32_t code = Addr(reinterpret_cast<const void*>(&PageWith));
+  std::uint32_t code = Addr(reinterpret_cast<const void*>(&PageWith));
   TModuleRanges m;
   ASSERT_TRUE(ModuleRangesAt(reader, code, m));
   EXPECT_EQ(m.base, Addr(GetModuleHandleW(nullptr)));

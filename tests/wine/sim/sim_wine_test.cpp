@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_control.h"
+#include "sim/sim_control.h"
 
 namespace pelmora::sim {
 namespace {
