@@ -165,7 +165,7 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   void Changed();
   void BuildHeader(TReportFields& header);
   void BuildSections(TReportFields& sections);
-  rt::ThreadWalkOptions WalkOptions();
+  ThreadWalkOptions WalkOptions();
   void ReplaceSectionContents(const std::u16string& title, const std::u16string& contents);
   std::u16string Disassembly(std::uint32_t functionStart, std::uint32_t address);
 
@@ -201,7 +201,7 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
     int innerLevel = 0;
   };
   std::vector<ThreadSection> threadSections_;
-  std::vector<rt::ThreadWalk> walks_;
+  std::vector<ThreadWalk> walks_;
   bool dontCompleteYet_ = false;
   bool completionElsewhereAllowed_ = false;
   NVBitmapPtr screenshot_;

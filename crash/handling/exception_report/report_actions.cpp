@@ -128,7 +128,7 @@ void ReportActions::Present() {
   actions.push_back(kActionRestart);
   buttons.push_back(u"Close");
   actions.push_back(kActionClose);
-  const int chosen = rt::ChoiceBox(report_.GetText("TitleBar"), cls + u": " + msg, buttons);
+  const int chosen = ChoiceBox(report_.GetText("TitleBar"), cls + u": " + msg, buttons);
   if (chosen < 0) {
     // Closed without a choice: a continuable exception goes on.
     if (canContinue) Continue(nullptr);

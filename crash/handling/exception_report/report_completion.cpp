@@ -61,15 +61,15 @@ void TExceptionReport::CompleteReport() {
       threadSections_.resize(keep);
     }
     std::vector<std::u16string> minimal;
-    rt::ThreadWalkOptions options = WalkOptions();
+    ThreadWalkOptions options = WalkOptions();
     options.area = &completion_.Area();
     options.position = &completion_.Position();
-    rt::WalkThreads(walks_, options, &completion_.Cancelled(), &minimal);
+    WalkThreads(walks_, options, &completion_.Cancelled(), &minimal);
     if (completion_.Cancelled().load()) return;
     std::uint32_t sums[3] = {};
     std::uint32_t function = 0, functionAddress = 0;
     for (std::size_t i = 0; i < walks_.size(); ++i) {
-      const rt::ThreadWalk& w = walks_[i];
+      const ThreadWalk& w = walks_[i];
       const ThreadSection& e = threadSections_[i];
       if (!w.readable) continue;
       std::u16string text = w.failed ? InternalErrorText(u"GetThreadReport") : w.result.text;
@@ -210,7 +210,7 @@ IReportFields* TExceptionReport::ReportSections() {
 
 std::vector<std::uint64_t> TExceptionReport::WalkWeights() const {
   std::vector<std::uint64_t> weights;
-  for (const rt::ThreadWalk& w : walks_) {
+  for (const ThreadWalk& w : walks_) {
     weights.push_back(w.stackTop > w.stackPointer ? (w.stackTop - w.stackPointer) * 100ull : 100);
   }
   return weights;

@@ -57,7 +57,7 @@ void TExceptionReport::BuildSections(TReportFields& sections) {
   const std::vector<rt::ThreadCreator> threads = rt::ThreadCreators();
   const DWORD mainId = host_.MainThreadId();
   const DWORD first = kind_ == ReportKind::Frozen ? mainId : threadId_;
-  const rt::ThreadWalkOptions walkOptions = WalkOptions();
+  const ThreadWalkOptions walkOptions = WalkOptions();
   auto titleInput = [&](DWORD id) {
     ThreadTitleInput t;
     t.threadId = id;
@@ -80,7 +80,7 @@ void TExceptionReport::BuildSections(TReportFields& sections) {
         t.priority = priority == THREAD_PRIORITY_ERROR_RETURN ? 0 : priority;
         CloseHandle(thread);
       }
-      rt::ThreadWalk w;
+      ThreadWalk w;
       w.threadId = id;
       w.exceptionThread = exceptionThread;
       if (exceptionThread) {
@@ -102,7 +102,7 @@ void TExceptionReport::BuildSections(TReportFields& sections) {
       // for one either (one may hold a lock the handling needs next).
       if (ThreadSectionTitle(t).empty()) return;
       bool suspended = false;
-      if (!w.readable) w.readable = rt::ReadThreadState(w, suspended, walkOptions);
+      if (!w.readable) w.readable = ReadThreadState(w, suspended, walkOptions);
       t.suspended = suspended;
       ThreadSection entry;
       for (const rt::ThreadCreator& c : threads) {
@@ -124,12 +124,12 @@ void TExceptionReport::BuildSections(TReportFields& sections) {
       std::u16string contents;
       if (w.readable) {
         if (exceptionThread && w.address)
-          contents = rt::FormatAddress(w.address, walkOptions) + u"\r\n";
+          contents = FormatAddress(w.address, walkOptions) + u"\r\n";
         contents += u">> stack will be calculated soon";
       } else {
         contents = u">> stack not accessible";
         if (exceptionThread && w.address)
-          contents += u", exception location: \r\n" + rt::FormatAddress(w.address, walkOptions);
+          contents += u", exception location: \r\n" + FormatAddress(w.address, walkOptions);
       }
       sections.SetField(entry.title, prefix + contents);
       threadSections_.push_back(std::move(entry));
@@ -163,8 +163,8 @@ void TExceptionReport::BuildSections(TReportFields& sections) {
     sections.SetField(u"disassembling", u">> will be calculated soon");
 }
 
-rt::ThreadWalkOptions TExceptionReport::WalkOptions() {
-  rt::ThreadWalkOptions options;
+ThreadWalkOptions TExceptionReport::WalkOptions() {
+  ThreadWalkOptions options;
   options.hideUglyItems = GetBool("HideUglyItems");
   options.showRelativeAddresses = GetBool("ShowRelAddrs");
   options.showRelativeLines = GetBool("ShowRelLines");

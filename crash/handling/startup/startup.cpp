@@ -83,7 +83,7 @@ __attribute__((destructor(101))) void OstrelStop() {
 
 void DeliverTrace(const std::u16string& text, int mapSize) {
   if (mapSize < 1) {
-    ostrel::rt::CopyToClipboard(text);
+    ostrel::CopyToClipboard(text);
     return;
   }
   HANDLE map = OpenFileMappingW(FILE_MAP_WRITE, FALSE, L"Global\\OstrelTraceProcessMap");

@@ -8,7 +8,7 @@
 #include "crash/report/symbols/symbol_text.h"
 #include "crash/report/symbols/win/loaded_symbols.h"
 
-namespace ostrel::rt {
+namespace ostrel {
 namespace {
 
 class TProcessStackEnvironment final : public IStackEnvironment {
@@ -178,4 +178,4 @@ std::u16string FormatAddress(std::uintptr_t address, const ThreadWalkOptions& op
                         options.showRelativeAddresses, options.showRelativeLines);
 }
 
-}  // namespace ostrel::rt
+}  // namespace ostrel

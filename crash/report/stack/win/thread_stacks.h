@@ -10,7 +10,7 @@
 
 #include "crash/report/stack/stack_trace.h"
 
-namespace ostrel::rt {
+namespace ostrel {
 
 struct ThreadWalkOptions {
   bool hideUglyItems = false;
@@ -57,4 +57,4 @@ void WalkThreads(std::vector<ThreadWalk>& walks, const ThreadWalkOptions& option
 // The one-line form of an address.
 std::u16string FormatAddress(std::uintptr_t address, const ThreadWalkOptions& options);
 
-}  // namespace ostrel::rt
+}  // namespace ostrel

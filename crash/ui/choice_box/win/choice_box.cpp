@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace ostrel::rt {
+namespace ostrel {
 namespace {
 
 constexpr int kFirstButton = 100;
@@ -98,4 +98,4 @@ int ChoiceBox(const std::u16string& title, const std::u16string& text,
   return chosen >= 0 && chosen < count ? static_cast<int>(chosen) : -1;
 }
 
-}  // namespace ostrel::rt
+}  // namespace ostrel

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-namespace ostrel::rt {
+namespace ostrel {
 
 // The index of the button chosen, or -1 when the box was closed otherwise.
 int ChoiceBox(const std::u16string& title, const std::u16string& text,
               const std::vector<std::u16string>& buttons);
 
-}  // namespace ostrel::rt
+}  // namespace ostrel

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace ostrel::rt {
+namespace ostrel {
 
 void CopyToClipboard(const std::u16string& text) {
   if (text.empty() || !OpenClipboard(nullptr)) return;
@@ -22,4 +22,4 @@ void CopyToClipboard(const std::u16string& text) {
   CloseClipboard();
 }
 
-}  // namespace ostrel::rt
+}  // namespace ostrel

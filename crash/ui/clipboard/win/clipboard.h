@@ -3,10 +3,10 @@
 
 #include <string>
 
-namespace ostrel::rt {
+namespace ostrel {
 
 // Replaces the clipboard's contents with the text (as Unicode text); an
 // empty text leaves the clipboard alone.
 void CopyToClipboard(const std::u16string& text);
 
-}  // namespace ostrel::rt
+}  // namespace ostrel
