@@ -76,7 +76,8 @@ class Runtime final : public IMainThreadCalls {
   // The message window and the handler thread.
   void StartServices();
   void StopServices();
-  void SetStarted(bool started) { started_ = started; }
+  // The previous state.
+  bool SetStarted(bool started) { return started_.exchange(started); }
 
   // Hands the record to the handler thread and waits; false when the record
   // was not handled there (no handler thread, or it ended meanwhile).

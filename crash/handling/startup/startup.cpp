@@ -54,8 +54,7 @@ void StartReporter() {
 
 void StopReporter() {
   Runtime& runtime = Runtime::Get();
-  if (!runtime.Started()) return;
-  runtime.SetStarted(false);
+  if (!runtime.SetStarted(false)) return;
   StopFreezeWatch();
   EndThreadPausing();
   RemoveInterception();
