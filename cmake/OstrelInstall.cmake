@@ -12,8 +12,16 @@ if(TARGET ostrel)
   install(EXPORT OstrelTargets NAMESPACE Ostrel:: DESTINATION lib/cmake/Ostrel)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/crash/include/ostrel DESTINATION include
     FILES_MATCHING PATTERN "*.h")
+  # find_package(Ostrel 4) and the like: the version the reports show.
+  file(STRINGS ${PROJECT_SOURCE_DIR}/crash/include/ostrel/version.h _ostrel_version_line
+    REGEX "^#define OSTREL_VERSION \"")
+  string(REGEX REPLACE ".*\"([0-9.]+)\".*" "\\1" _ostrel_version "${_ostrel_version_line}")
+  include(CMakePackageConfigHelpers)
+  write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/OstrelConfigVersion.cmake
+    VERSION ${_ostrel_version} COMPATIBILITY SameMajorVersion)
   install(FILES ${PROJECT_SOURCE_DIR}/cmake/OstrelSettings.cmake
-    ${PROJECT_SOURCE_DIR}/cmake/OstrelConfig.cmake DESTINATION lib/cmake/Ostrel)
+    ${PROJECT_SOURCE_DIR}/cmake/OstrelConfig.cmake
+    ${CMAKE_CURRENT_BINARY_DIR}/OstrelConfigVersion.cmake DESTINATION lib/cmake/Ostrel)
   if(PELMORA_HOST_BIN)
     install(PROGRAMS ${PELMORA_HOST_BIN}/ostrel-settings DESTINATION bin)
   endif()

@@ -25,8 +25,8 @@ bool InList(ISettingsLookup& settings, const char* key, const std::type_info& ty
   return MatchesClassList(type, list, reporterClass);
 }
 
-// Values outside the table would reach an 8-bit field and could wrap into
-// "show nothing"; the full box keeps such an exception visible.
+// A value outside the table (a wrapped one could read as "show nothing")
+// shows the full box: such an exception stays visible.
 ShowMode ShowFrom(std::int32_t value) {
   if (value < 0 || value > static_cast<std::int32_t>(ShowMode::Nothing)) return ShowMode::Box;
   return static_cast<ShowMode>(value);

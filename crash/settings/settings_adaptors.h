@@ -72,6 +72,15 @@ class ModuleSettingsAdaptor : public ReporterSettingsAdaptor<Base> {
   void OSTREL_CALL N(std::u16string& out) override { out = Core().GetText(#N); }
 #define OSTREL_TEXT_SET(N) \
   void OSTREL_CALL Set##N(const std::u16string& value) override { Core().SetText(#N, value); }
+// Stored as an integer; a value outside ShowMode is kept as it is.
+#define OSTREL_SHOW_GET(N)                                   \
+  ostrel::ShowMode OSTREL_CALL N() override {                \
+    return static_cast<ostrel::ShowMode>(Core().GetInt(#N)); \
+  }
+#define OSTREL_SHOW_SET(N)                                   \
+  void OSTREL_CALL Set##N(ostrel::ShowMode value) override { \
+    Core().SetInt(#N, static_cast<std::int32_t>(value));     \
+  }
 #define OSTREL_REPARSE() \
   void OSTREL_CALL ReparseSettings() override { Core().Reparse(); }
 #include "crash/settings/module_settings_slots.inc"

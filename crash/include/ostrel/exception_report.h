@@ -41,6 +41,9 @@ class IReportFields : public IUnknownBase {
   virtual void OSTREL_CALL DeleteField(std::int32_t index) = 0;
   virtual void OSTREL_CALL RemoveField(const std::u16string& name) = 0;
   virtual IReportFields* OSTREL_CALL CopyFields() = 0;
+
+ protected:
+  ~IReportFields() = default;
 };
 
 class IExceptionReport;

@@ -17,6 +17,7 @@
 #include "ostrel/exception_report.h"
 #include "ostrel/exceptions.h"
 #include "ostrel/handler_types.h"
+#include "ostrel/version.h"
 
 namespace ostrel {
 
@@ -84,7 +85,7 @@ bool UnregisterHiddenExceptionHandler(HiddenHandlerMethod method, void* object);
 
 // Runs a window procedure's work so that no exception escapes into the
 // system's frames: a C++ exception or a processor exception (an access
-// violation in a library the procedure called, say) is reported (source 5,
+// violation in a library the procedure called, say) is reported (kSourceWindowProc,
 // continuable) and `fallback` is returned. Every window procedure and
 // callback goes through it. After a processor exception the frames between
 // the guard and the fault are abandoned without running their destructors.

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ostrel/report_types.h"
 #include "ostrel/settings_lists.h"
 #include "ostrel/unknown.h"
 
@@ -325,12 +326,12 @@ class IReporterModuleSettings : public IReporterSettings {
   virtual void OSTREL_CALL SetF1NoHandlers(bool value) = 0;
   virtual void OSTREL_CALL SetF2NoHandlers(bool value) = 0;
   virtual void OSTREL_CALL SetGnNoHandlers(bool value) = 0;
-  virtual std::int32_t OSTREL_CALL F1ShowCfg() = 0;
-  virtual std::int32_t OSTREL_CALL F2ShowCfg() = 0;
-  virtual std::int32_t OSTREL_CALL GnShowCfg() = 0;
-  virtual void OSTREL_CALL SetF1ShowCfg(std::int32_t value) = 0;
-  virtual void OSTREL_CALL SetF2ShowCfg(std::int32_t value) = 0;
-  virtual void OSTREL_CALL SetGnShowCfg(std::int32_t value) = 0;
+  virtual ShowMode OSTREL_CALL F1ShowCfg() = 0;
+  virtual ShowMode OSTREL_CALL F2ShowCfg() = 0;
+  virtual ShowMode OSTREL_CALL GnShowCfg() = 0;
+  virtual void OSTREL_CALL SetF1ShowCfg(ShowMode value) = 0;
+  virtual void OSTREL_CALL SetF2ShowCfg(ShowMode value) = 0;
+  virtual void OSTREL_CALL SetGnShowCfg(ShowMode value) = 0;
   virtual void OSTREL_CALL F1Assis(std::u16string& out) = 0;
   virtual void OSTREL_CALL F2Assis(std::u16string& out) = 0;
   virtual void OSTREL_CALL GnAssis(std::u16string& out) = 0;

@@ -6,6 +6,7 @@
 #include "crash/base/short_text.h"
 #include "crash/report/compose/field_formats.h"
 #include "crash/report/compose/report_text.h"
+#include "ostrel/version.h"
 
 namespace ostrel {
 namespace {
@@ -153,7 +154,7 @@ void BuildReportHeader(TReportFields& header, IHeaderSystem& system, const Heade
   } catch (...) {
   }
   Guarded(header, u"compiled with", [&] { return system.Compiler(); });
-  header.SetField(u"Ostrel version", u"4.0.17");
+  header.SetField(u"Ostrel version", u"" OSTREL_VERSION);
   for (const auto& [name, contents] : inputs.pluginFields) header.SetField(name, contents);
   header.SetField(u"callstack crc", u"will be calculated soon");
   header.SetField(u"exception number", Decimal(inputs.number));

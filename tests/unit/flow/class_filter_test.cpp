@@ -79,9 +79,9 @@ TEST_F(Filter, ScreenshotPauseAndShowFollowTheirKeys) {
   EXPECT_FALSE(For().createScreenshot);
   // 260 would wrap to "show nothing" in a byte; out of range shows the box.
   EXPECT_EQ(For().show, ShowMode::Box);
-  module->SetGnShowCfg(-1);
+  module->SetGnShowCfg(static_cast<ShowMode>(-1));
   EXPECT_EQ(For().show, ShowMode::Box);
-  module->SetGnShowCfg(4);
+  module->SetGnShowCfg(ShowMode::Nothing);
   EXPECT_EQ(For().show, ShowMode::Nothing);
   module->SetGnNoSuspend(true);
   EXPECT_FALSE(For().pauseThreads);

@@ -65,7 +65,7 @@ TEST_F(SettingsInProcess, ProgramReadsItsEmbeddedResource) {
   EXPECT_EQ(g->SmtpPort(), 25);
   EXPECT_EQ(g->HttpPort(), 80);
   EXPECT_EQ(g->FreezeTimeout(), 60000);
-  EXPECT_EQ(g->F1ShowCfg(), 3);
+  EXPECT_EQ(g->F1ShowCfg(), ShowMode::Plain);
   EXPECT_FALSE(g->AutoClip());
   EXPECT_EQ(g->AutoDelay(), 60);
   std::u16string text;
