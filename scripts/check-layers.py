@@ -44,7 +44,7 @@ API_USERS = ["app", "goldmine", "sim"]
 API_PREFIX = "ostrel/"
 
 SOURCE = re.compile(r"\.(h|hpp|c|cpp|inc)$")
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]+(?:"([^"]+)"|<((?:crash|ostrel)/[^>]+)>)', re.M)
 
 
 def rank_of(path):
@@ -81,8 +81,9 @@ def check(root):
 
 
 def includes(text):
+    # Quoted includes, and the reporter's headers however they are written.
     for match in INCLUDE.finditer(text):
-        yield text.count("\n", 0, match.start()) + 1, match.group(1)
+        yield text.count("\n", 0, match.start()) + 1, match.group(1) or match.group(2)
 
 
 def judge(path, include):
