@@ -1,5 +1,6 @@
 #include "crash/base/utf.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace ostrel {

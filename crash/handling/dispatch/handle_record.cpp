@@ -63,7 +63,6 @@ void HandleRecord(const ExceptionMessageRecord& record) {
   if (record.inner) inner = *record.inner;
 
   ReportCreation creation;
-  creation.host = &ReportHost();
   creation.settings = SettingsForAddress(record.address);
   creation.kind = static_cast<ReportKind>(record.type);
   if (record.object) creation.object = *record.object;
@@ -80,7 +79,7 @@ void HandleRecord(const ExceptionMessageRecord& record) {
   if (record.preparedStack) {
     creation.preparedStack.assign(record.preparedStack, record.preparedStackLength);
   }
-  ComPtr<TExceptionReport> report = TExceptionReport::Create(creation);
+  ComPtr<TExceptionReport> report = TExceptionReport::Create(ReportHost(), creation);
   TExceptionReport& r = *report;
 
   r.StorePhase(1);

@@ -96,18 +96,11 @@ void Runtime::Initialize() {
   }
 }
 
-void Runtime::StartServices() {
-  CreateMessageWindow();
-  StartHandlerThread();
-}
-
-void Runtime::StopServices() {
-  StopHandlerThread();
+void Runtime::DestroyMessageWindow() {
   if (messageWindow_) DestroyWindow(messageWindow_);
   messageWindow_ = nullptr;
   // A library that is unloaded leaves no class behind with its procedure.
   UnregisterClassW(kMessageWindowClass, module_);
-  handlers_.Clear();
 }
 
 Runtime::ReportFaultEntry Runtime::ReportFault() {

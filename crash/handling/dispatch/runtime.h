@@ -57,7 +57,7 @@ class Runtime final : public IMainThreadCalls {
   HMODULE Module() const { return module_; }
   // Since the reporter started; -1 before.
   std::int64_t MillisecondsSinceStart() const;
-  // Sends the main thread past the pause check (thread_pause.cpp).
+  // Sends the main thread past its wait for a message (the pause check).
   void PostFireMessage() const {
     if (messageWindow_) PostMessageW(messageWindow_, fireMessage_, 0, 0);
   }
@@ -73,9 +73,11 @@ class Runtime final : public IMainThreadCalls {
   // Reads what the module and the process are; the thread that calls it is
   // taken for the main thread.
   void Initialize();
-  // The message window and the handler thread.
-  void StartServices();
-  void StopServices();
+  // The main thread's message window, and the handler thread with its pipe.
+  void CreateMessageWindow();
+  void DestroyMessageWindow();
+  void StartHandlerThread();
+  void StopHandlerThread();
   // The previous state.
   bool SetStarted(bool started) { return started_.exchange(started); }
 
@@ -95,9 +97,6 @@ class Runtime final : public IMainThreadCalls {
 
  private:
   Runtime() = default;
-  void CreateMessageWindow();
-  void StartHandlerThread();
-  void StopHandlerThread();
   static DWORD WINAPI HandlerThreadMain(void*);
   static LRESULT CALLBACK MessageWindowProc(HWND, UINT, WPARAM, LPARAM);
 

@@ -16,9 +16,9 @@ TExceptionReport::TExceptionReport(rt::IReportHost& host, ComPtr<IReporterModule
   GetLocalTime(&time_);
 }
 
-ComPtr<TExceptionReport> TExceptionReport::Create(const ReportCreation& c) {
+ComPtr<TExceptionReport> TExceptionReport::Create(rt::IReportHost& host, const ReportCreation& c) {
   ComPtr<IReporterModuleSettings> settings = c.settings ? c.settings : GlobalSettings();
-  ComPtr<TExceptionReport> r(new TExceptionReport(*c.host, settings));
+  ComPtr<TExceptionReport> r(new TExceptionReport(host, settings));
   r->kind_ = c.kind;
   r->object_ = c.object;
   r->description_ = rt::Describe(c.object);

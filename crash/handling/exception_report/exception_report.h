@@ -29,7 +29,6 @@ constexpr Guid kIidExceptionReportEx = {
     0x0BCABCF1, 0xB70F, 0x4952, {0xB9, 0x07, 0xA1, 0x29, 0xA9, 0xBD, 0x19, 0xFD}};
 
 struct ReportCreation {
-  rt::IReportHost* host = nullptr;  // required
   ComPtr<IReporterModuleSettings> settings;
   ReportKind kind = ReportKind::Exception;
   std::exception_ptr object;
@@ -49,7 +48,7 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
                                public SettingsLookupAdaptor,
                                public ExceptionSettingsCore {
  public:
-  static ComPtr<TExceptionReport> Create(const ReportCreation& creation);
+  static ComPtr<TExceptionReport> Create(rt::IReportHost& host, const ReportCreation& creation);
 
   HResult OSTREL_CALL QueryInterface(const Guid& iid, void** out) override;
   std::uint32_t OSTREL_CALL AddRef() override { return refs_.Increment(); }
@@ -218,8 +217,8 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   std::vector<rt::InnerException> inner_;
   std::uint64_t number_ = 0;  // "exception number"
   bool shownInGui_ = false;
-  // Last: destroyed first, so that a completion still running is cancelled
-  // and waited for while the rest of the report exists.
+  // Last, so destroyed first, while the rest of the report exists. Its
+  // thread holds a reference: it has ended, or it is the one destroying.
   CompletionThread completion_{*this};
 };
 

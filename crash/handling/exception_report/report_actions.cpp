@@ -94,12 +94,11 @@ void ReportActions::Close(void* window) {
 // Until the exception box exists: a plain box with the exception's text and
 // the choices the settings allow.
 void ReportActions::Present() {
-  const ostrel::ShowMode show = report_.ShowMode();
+  if (report_.ShowMode() == ostrel::ShowMode::Nothing) return;
   std::u16string cls, msg;
   report_.ExceptionClassName(cls);
   report_.ExceptionText(msg);
   if (host_.IsConsoleProgram()) {
-    if (show == ostrel::ShowMode::Nothing) return;
     std::u16string line = ExpandPlaceholders(
         report_.OwnerModule(),
         report_.GetText(report_.ReportKind() == ReportKind::Frozen ? "FrozenMsg" : "ExceptMsg"),
@@ -115,7 +114,6 @@ void ReportActions::Present() {
               &written, nullptr);
     return;
   }
-  if (show == ostrel::ShowMode::Nothing) return;
   report_.SetShownInGui();
   const bool canContinue = report_.Continuable();
   std::vector<std::u16string> buttons;

@@ -45,11 +45,6 @@ bool ReportCallbacks::AnyCritical() const {
   return false;
 }
 
-bool ReportCallbacks::Empty() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return callbacks_.empty();
-}
-
 void ReportCallbacks::Notify(bool complete, const std::u16string& text,
                              IExceptionReport* report) const {
   std::vector<Callback> callbacks;

@@ -18,7 +18,6 @@ class ReportCallbacks {
   void Remove(ReportCallback routine);
   void Remove(ReportMethodCallback method, void* object);
   bool AnyCritical() const;
-  bool Empty() const;
   // Routines first, then methods, each in the order registered; the list is
   // copied first, so a callback may register or remove callbacks.
   void Notify(bool complete, const std::u16string& text, IExceptionReport* report) const;

@@ -16,6 +16,7 @@
 #include "crash/handling/threads/lock_probes.h"
 #include "crash/handling/lifetime/win/process_support.h"
 #include "crash/handling/interception/system_exceptions.h"
+#include "crash/handling/interception/thread_hooks.h"
 
 extern "C" {
 void __real___cxa_pure_virtual();
@@ -23,10 +24,6 @@ void __wrap___cxa_pure_virtual();
 }
 
 namespace ostrel::rt {
-
-void InstallThreadHooks();
-void RemoveThreadHooks();
-
 namespace {
 
 constexpr DWORD kThreadNaming = 0x406D1388;

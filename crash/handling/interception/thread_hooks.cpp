@@ -3,6 +3,8 @@
 // _beginthreadex and std::thread end there too), so that each thread is
 // entered in the registry with its creator and gets stack room for the
 // handler of a stack overflow.
+#include "crash/handling/interception/thread_hooks.h"
+
 #include <vector>
 
 #include "crash/base/win/import_patch.h"

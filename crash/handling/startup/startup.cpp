@@ -1,5 +1,6 @@
 // The reporter starts while the process initialises, before the program's
 // own static objects, and stops after them.
+#include <cstring>
 #include <optional>
 
 #include "crash/base/utf.h"
@@ -37,9 +38,10 @@ void StartReporter() {
   CheckModuleFiles(global, runtime.Module());
   OpenThreadRegistry();
   if (!global->Enabled()) return;
+  runtime.CreateMessageWindow();
   RegisterListPlugins();
   StartHeapProbe();
-  runtime.StartServices();
+  runtime.StartHandlerThread();
   SetPauseMainThread(runtime.MainThreadId(), WakeMainThread);
   InstallInterception();
   if (runtime.Module() == GetModuleHandleW(nullptr)) {
@@ -58,11 +60,13 @@ void StopReporter() {
   StopFreezeWatch();
   EndThreadPausing();
   RemoveInterception();
-  runtime.StopServices();
+  runtime.StopHandlerThread();
   StopHeapProbe();
   UnregisterListPlugins();
+  runtime.DestroyMessageWindow();
   CloseThreadRegistry();
   ReleaseMemory();
+  runtime.Handlers().Clear();
   ShutdownGlobalSettings();
 }
 
@@ -114,11 +118,11 @@ extern "C" __declspec(dllexport) DWORD WINAPI OstrelTraceProcess(int mapSize) {
     const std::u16string name = u"Ostrel - TraceProcessThread";
     ostrel::rt::UpdateThreadEntry(GetCurrentThreadId(), nullptr, &name, 0, 0, nullptr);
     ostrel::ReportCreation creation;
-    creation.host = &ostrel::rt::ReportHost();
     creation.kind = ostrel::ReportKind::Frozen;
     creation.address = reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
     creation.settings = ostrel::SettingsForAddress(creation.address);
-    ostrel::ComPtr<ostrel::TExceptionReport> report = ostrel::TExceptionReport::Create(creation);
+    ostrel::ComPtr<ostrel::TExceptionReport> report =
+        ostrel::TExceptionReport::Create(ostrel::rt::ReportHost(), creation);
     report->SetPlWaitBox(false);
     std::u16string text;
     report->ReportText(true, text);
