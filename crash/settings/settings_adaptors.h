@@ -7,11 +7,8 @@
 
 namespace ostrel {
 
-template <class Base>
-class ReporterSettingsAdaptor : public Base {
- public:
-  virtual SettingsCore& Core() = 0;
-
+// Each slot of the interfaces, answered by Core(); the slot lists include
+// them into the classes below.
 #define OSTREL_OWNER_MODULE() \
   ModuleHandle OSTREL_CALL OwnerModule() override { return Core().Module(); }
 #define OSTREL_BOOL_GET(N) \
@@ -49,29 +46,8 @@ class ReporterSettingsAdaptor : public Base {
   bool OSTREL_CALL FindAssistant(const std::u16string& name, AssistantDefinition& out) override { \
     return Core().AssistantDefinitionFor(name, out);                                              \
   }
-#include "crash/settings/reporter_settings_slots.inc"
-#include "crash/settings/undef_slot_macros.inc"
-};
-
-template <class Base>
-class ModuleSettingsAdaptor : public ReporterSettingsAdaptor<Base> {
- public:
-  using ReporterSettingsAdaptor<Base>::Core;
-
 #define OSTREL_FLAG(N) \
   bool OSTREL_CALL N() override { return Core().Flag##N(); }
-#define OSTREL_BOOL_GET(N) \
-  bool OSTREL_CALL N() override { return Core().GetBool(#N); }
-#define OSTREL_BOOL_SET(N) \
-  void OSTREL_CALL Set##N(bool value) override { Core().SetBool(#N, value); }
-#define OSTREL_INT_GET(N) \
-  std::int32_t OSTREL_CALL N() override { return Core().GetInt(#N); }
-#define OSTREL_INT_SET(N) \
-  void OSTREL_CALL Set##N(std::int32_t value) override { Core().SetInt(#N, value); }
-#define OSTREL_TEXT_GET(N) \
-  void OSTREL_CALL N(std::u16string& out) override { out = Core().GetText(#N); }
-#define OSTREL_TEXT_SET(N) \
-  void OSTREL_CALL Set##N(const std::u16string& value) override { Core().SetText(#N, value); }
 // Stored as an integer; a value outside ShowMode is kept as it is.
 #define OSTREL_SHOW_GET(N)                                   \
   ostrel::ShowMode OSTREL_CALL N() override {                \
@@ -83,9 +59,24 @@ class ModuleSettingsAdaptor : public ReporterSettingsAdaptor<Base> {
   }
 #define OSTREL_REPARSE() \
   void OSTREL_CALL ReparseSettings() override { Core().Reparse(); }
-#include "crash/settings/module_settings_slots.inc"
-#include "crash/settings/undef_slot_macros.inc"
+
+template <class Base>
+class ReporterSettingsAdaptor : public Base {
+ public:
+  virtual SettingsCore& Core() = 0;
+
+#include "crash/settings/reporter_settings_slots.inc"
 };
+
+template <class Base>
+class ModuleSettingsAdaptor : public ReporterSettingsAdaptor<Base> {
+ public:
+  using ReporterSettingsAdaptor<Base>::Core;
+
+#include "crash/settings/module_settings_slots.inc"
+};
+
+#include "crash/settings/undef_slot_macros.inc"
 
 // ISettingsLookup over the same core.
 class SettingsLookupAdaptor : public ISettingsLookup {

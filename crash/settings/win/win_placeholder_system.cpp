@@ -8,6 +8,8 @@
 
 #include "crash/base/win/wide_text.h"
 #include "crash/settings/settings_environment.h"
+#include "crash/base/short_text.h"
+#include "crash/settings/win/windows_version.h"
 
 namespace ostrel {
 
@@ -15,50 +17,13 @@ namespace {
 
 std::u16string Ascii(const char* s) { return std::u16string(s, s + std::strlen(s)); }
 
-using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-
-const char* NtName(const OSVERSIONINFOEXW& v) {
-  const bool server = v.wProductType != VER_NT_WORKSTATION;
-  const DWORD major = v.dwMajorVersion, minor = v.dwMinorVersion;
-  if (major <= 3) return "Windows NT 3";
-  if (major == 4) return "Windows NT 4";
-  if (major == 5)
-    return minor == 0 ? "Windows 2000" : (minor == 1 || !server) ? "Windows XP" : "Windows 2003";
-  if (major == 6) {
-    switch (minor) {
-      case 0:
-        return server ? "Windows 2008" : "Windows Vista";
-      case 1:
-        return server ? "Windows 2008 R2" : "Windows 7";
-      case 2:
-        return server ? "Windows 2012" : "Windows 8";
-      case 3:
-        return server ? "Windows 2012 R2" : "Windows 8.1";
-      default:
-        break;
-    }
-  }
-  if (major == 10) return "Windows 10";
-  return "Windows NT New";
-}
-
 }  // namespace
 
 std::u16string WindowsDescription() {
-  OSVERSIONINFOEXW v{};
-  v.dwOSVersionInfoSize = sizeof v;
-  auto rtl = reinterpret_cast<RtlGetVersionFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-  if (!rtl || rtl(&v) != 0) {
-    v.dwOSVersionInfoSize = sizeof v;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v))) return u"None";
-#pragma GCC diagnostic pop
-  }
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%s build %lu", NtName(v), v.dwBuildNumber);
-  std::u16string out = Ascii(buf);
+  OSVERSIONINFOEXW v;
+  if (!ReadWindowsVersion(v)) return u"None";
+  std::u16string out = WindowsName(v);
+  out += u" build " + text::Decimal(v.dwBuildNumber);
   if (v.szCSDVersion[0]) out += u" " + FromWide(v.szCSDVersion);
   return out;
 }

@@ -5,6 +5,7 @@
 
 #include "crash/base/short_text.h"
 #include "crash/base/win/wide_text.h"
+#include "crash/settings/win/windows_version.h"
 
 namespace ostrel {
 namespace {
@@ -73,35 +74,9 @@ std::u16string WinHeaderSystem::RegisteredOrganization() {
 }
 
 std::u16string WinHeaderSystem::OperatingSystem() {
-  // GetVersionEx lies to programs without a manifest naming newer systems.
-  using GetVersionFn = LONG(WINAPI*)(OSVERSIONINFOEXW*);
-  OSVERSIONINFOEXW v{};
-  v.dwOSVersionInfoSize = sizeof v;
-  auto get = reinterpret_cast<GetVersionFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-  if (!get || get(&v) != 0) {
-    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&v))) return {};
-  }
-  const bool server = v.wProductType != VER_NT_WORKSTATION;
-  std::u16string name;
-  const DWORD major = v.dwMajorVersion, minor = v.dwMinorVersion;
-  if (major <= 3) {
-    name = u"Windows NT 3";
-  } else if (major == 4) {
-    name = u"Windows NT 4";
-  } else if (major == 5) {
-    name = minor == 0 ? u"Windows 2000" : (minor == 1 || !server) ? u"Windows XP" : u"Windows 2003";
-  } else if (major == 6) {
-    const char16_t* names[][2] = {{u"Windows Vista", u"Windows 2008"},
-                                  {u"Windows 7", u"Windows 2008 R2"},
-                                  {u"Windows 8", u"Windows 2012"},
-                                  {u"Windows 8.1", u"Windows 2012 R2"}};
-    name = minor <= 3 ? names[minor][server ? 1 : 0] : u"Windows NT New";
-  } else if (major == 10) {
-    name = u"Windows 10";
-  } else {
-    name = u"Windows NT New";
-  }
+  OSVERSIONINFOEXW v;
+  if (!ReadWindowsVersion(v)) return {};
+  std::u16string name = WindowsName(v);
   if (v.szCSDVersion[0]) name += u" " + FromWide(v.szCSDVersion);
   return name + u" build " + Decimal(v.dwBuildNumber);
 }
