@@ -41,8 +41,11 @@ std::vector<Outcome> RunPelmoras(const std::vector<std::vector<std::wstring>>& e
           HWND main = e2e::FindTopLevel(pelmora::kMainWindowClass, nullptr, pid);
           if (main && IsWindowVisible(main)) outcomes[i].mainWindowShown = true;
           if (HWND box = e2e::FindMessageBox(pid)) {
-            outcomes[i].message = e2e::MessageBoxText(box);
-            e2e::CloseMessageBox(box);
+            // A box that did not answer is asked again at the next round.
+            if (const auto text = e2e::MessageBoxTextIfAnswered(box)) {
+              outcomes[i].message = *text;
+              e2e::CloseMessageBox(box);
+            }
           }
           if (!processes[i]->Running()) {
             done[i] = true;

@@ -209,6 +209,16 @@ std::vector<std::string> ReadLines(const std::wstring& path) {
 
 std::wstring MessageBoxText(HWND box) { return Text(GetDlgItem(box, 0xFFFF)); }
 
+std::optional<std::wstring> MessageBoxTextIfAnswered(HWND box) {
+  wchar_t buffer[4096] = {};
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(GetDlgItem(box, 0xFFFF), WM_GETTEXT, 4096,
+                           reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &copied)) {
+    return std::nullopt;
+  }
+  return std::wstring(buffer);
+}
+
 void CloseMessageBox(HWND box) {
   HWND ok = GetDlgItem(box, IDOK);
   if (ok)

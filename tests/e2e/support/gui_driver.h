@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ void TypeChar(HWND hwnd, wchar_t ch);
 // The first message box (#32770 with static 0xFFFF) of the process.
 HWND FindMessageBox(DWORD pid);
 std::wstring MessageBoxText(HWND box);
+// The text, or nothing when the box did not answer in time (a busy
+// emulator): the caller asks again rather than taking it for empty.
+std::optional<std::wstring> MessageBoxTextIfAnswered(HWND box);
 void CloseMessageBox(HWND box);
 
 class Process {
