@@ -7,9 +7,9 @@
 
 #include "crash/flow/freeze_logic.h"
 #include "crash/handling/dispatch/runtime.h"
-#include "crash/handling/threads/thread_registry.h"
-#include "crash/handling/threads/thread_end.h"
 #include "crash/handling/threads/lock_probes.h"
+#include "crash/handling/threads/thread_end.h"
+#include "crash/handling/threads/thread_registry.h"
 
 namespace ostrel::rt {
 namespace {

@@ -3,15 +3,15 @@
 #include "crash/handling/dispatch/handle_record.h"
 
 #include "crash/flow/class_filter.h"
-#include "crash/handling/exception_report/exception_report.h"
-#include "crash/ui/clipboard/win/clipboard.h"
-#include "crash/settings/win/process_settings.h"
-#include "crash/handling/threads/thread_state.h"
-#include "crash/handling/threads/thread_pause.h"
-#include "crash/handling/lifetime/win/process_support.h"
 #include "crash/handling/dispatch/exception_address_check.h"
-#include "crash/handling/exception_report/automatic_save.h"
 #include "crash/handling/dispatch/runtime.h"
+#include "crash/handling/exception_report/automatic_save.h"
+#include "crash/handling/exception_report/exception_report.h"
+#include "crash/handling/lifetime/win/process_support.h"
+#include "crash/handling/threads/thread_pause.h"
+#include "crash/handling/threads/thread_state.h"
+#include "crash/settings/win/process_settings.h"
+#include "crash/ui/clipboard/win/clipboard.h"
 
 namespace ostrel::rt {
 namespace {

@@ -1,13 +1,13 @@
 // The one entry every interception point ends in, and the program's API.
 #include <cstring>
 
-#include "crash/handling/dispatch/runtime.h"
-#include "crash/settings/win/process_settings.h"
 #include "crash/base/utf.h"
-#include "crash/handling/threads/thread_state.h"
-#include "crash/handling/threads/thread_registry.h"
-#include "crash/handling/threads/lock_probes.h"
+#include "crash/handling/dispatch/runtime.h"
 #include "crash/handling/lifetime/win/process_support.h"
+#include "crash/handling/threads/lock_probes.h"
+#include "crash/handling/threads/thread_registry.h"
+#include "crash/handling/threads/thread_state.h"
+#include "crash/settings/win/process_settings.h"
 
 namespace ostrel {
 namespace {

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "crash/flow/exception_text.h"
+#include "crash/handling/threads/thread_state.h"
 #include "crash/report/compose/report_text.h"
 #include "crash/settings/win/process_settings.h"
-#include "crash/handling/threads/thread_state.h"
 
 namespace ostrel {
 

@@ -17,10 +17,10 @@
 #include "crash/handling/exception_report/report_callbacks.h"
 #include "crash/handling/exception_report/report_host.h"
 #include "crash/handling/threads/thread_state.h"
-#include "crash/report/stack/win/thread_stacks.h"
-#include "crash/report/compose/report_fields_list.h"
-#include "crash/settings/exception_settings.h"
 #include "crash/imaging/win/nv_bitmap.h"
+#include "crash/report/compose/report_fields_list.h"
+#include "crash/report/stack/win/thread_stacks.h"
+#include "crash/settings/exception_settings.h"
 
 namespace ostrel {
 

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "crash/base/ref_counted.h"
-#include "ostrel/ostrel.h"
 #include "crash/report/compose/report_fields_list.h"
+#include "ostrel/ostrel.h"
 
 namespace ostrel {
 

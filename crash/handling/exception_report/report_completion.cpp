@@ -4,17 +4,17 @@
 // (completion_thread.cpp).
 #include <mutex>
 
+#include "crash/base/crc32.h"
+#include "crash/base/hex.h"
+#include "crash/base/short_text.h"
 #include "crash/handling/exception_report/exception_report.h"
-#include "crash/report/stack/win/thread_stacks.h"
+#include "crash/report/compose/plugin_registry.h"
 #include "crash/report/compose/report_text.h"
 #include "crash/report/disasm/listing.h"
 #include "crash/report/disasm/win/process_memory.h"
-#include "crash/report/compose/plugin_registry.h"
+#include "crash/report/stack/win/thread_stacks.h"
 #include "crash/report/symbols/lookup.h"
 #include "crash/report/symbols/win/loaded_symbols.h"
-#include "crash/base/short_text.h"
-#include "crash/base/crc32.h"
-#include "crash/base/hex.h"
 
 namespace ostrel {
 

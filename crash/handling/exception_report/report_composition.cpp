@@ -3,16 +3,16 @@
 // sections with their placeholders (report_completion.cpp fills them in).
 #include <atomic>
 
+#include "crash/base/hex.h"
 #include "crash/handling/exception_report/exception_report.h"
-#include "crash/report/stack/win/thread_stacks.h"
+#include "crash/handling/threads/lock_probes.h"
+#include "crash/handling/threads/thread_registry.h"
 #include "crash/report/compose/plugin_registry.h"
 #include "crash/report/compose/report_header.h"
-#include "crash/report/compose/win/header_system.h"
 #include "crash/report/compose/thread_title.h"
+#include "crash/report/compose/win/header_system.h"
 #include "crash/report/lists/win/system_lists.h"
-#include "crash/base/hex.h"
-#include "crash/handling/threads/thread_registry.h"
-#include "crash/handling/threads/lock_probes.h"
+#include "crash/report/stack/win/thread_stacks.h"
 
 namespace ostrel {
 namespace {

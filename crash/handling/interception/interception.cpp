@@ -10,13 +10,13 @@
 
 #include "crash/base/utf.h"
 #include "crash/handling/dispatch/runtime.h"
-#include "crash/handling/threads/thread_state.h"
-#include "crash/handling/threads/thread_registry.h"
-#include "crash/handling/threads/thread_end.h"
-#include "crash/handling/threads/lock_probes.h"
-#include "crash/handling/lifetime/win/process_support.h"
 #include "crash/handling/interception/system_exceptions.h"
 #include "crash/handling/interception/thread_hooks.h"
+#include "crash/handling/lifetime/win/process_support.h"
+#include "crash/handling/threads/lock_probes.h"
+#include "crash/handling/threads/thread_end.h"
+#include "crash/handling/threads/thread_registry.h"
+#include "crash/handling/threads/thread_state.h"
 
 extern "C" {
 void __real___cxa_pure_virtual();

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "crash/base/win/import_patch.h"
-#include "crash/report/symbols/win/loaded_symbols.h"
 #include "crash/handling/threads/thread_registry.h"
+#include "crash/report/symbols/win/loaded_symbols.h"
 
 namespace ostrel::rt {
 namespace {

@@ -6,10 +6,10 @@
 
 #include "crash/handling/threads/thread_state.h"
 
-#include "ostrel/exceptions.h"
-#include "crash/settings/class_list.h"
 #include "crash/base/utf.h"
 #include "crash/base/win/wide_text.h"
+#include "crash/settings/class_list.h"
+#include "ostrel/exceptions.h"
 
 namespace ostrel::rt {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "crash/handling/lifetime/image_checksum.h"
 #include "crash/base/win/wide_text.h"
+#include "crash/handling/lifetime/image_checksum.h"
 
 namespace ostrel::rt {
 namespace {

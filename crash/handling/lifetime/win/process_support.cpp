@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <mutex>
 
-#include "crash/handling/lifetime/restart_handover.h"
 #include "crash/handling/lifetime/win/process_support.h"
-#include "crash/settings/win/kernel_object_security.h"
 #include "crash/base/win/wide_text.h"
+#include "crash/handling/lifetime/restart_handover.h"
+#include "crash/settings/win/kernel_object_security.h"
 #include "ostrel/ostrel.h"
 
 namespace ostrel {
