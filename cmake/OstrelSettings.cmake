@@ -24,6 +24,9 @@ function(ostrel_embed_settings target source)
   set(_bin "${_dir}/settings.bin")
   set(_rc "${_dir}/settings.rc")
   set(_obj "${_dir}/settings_res.o")
+  # Made now: the command runs inside it, and a Makefile generator enters
+  # its working folder before any of its commands can make it.
+  file(MAKE_DIRECTORY "${_dir}")
   add_custom_command(
     OUTPUT "${_obj}"
     COMMAND ${CMAKE_COMMAND} -E make_directory "${_dir}"

@@ -59,12 +59,17 @@ stage_done "windows tests"
 # nobody catches reaches its handler and closes it with exit code 1.
 outside() {
   local prefix="$root/build/ostrel-prefix" out="$root/build/outside"
-  rm -rf "$prefix" "$out"
-  cmake --install "$root/build/win" --prefix "$prefix" >/dev/null &&
-    cmake -S "$root/tests/outside" -B "$out" -G Ninja \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-      -DOstrel_DIR="$prefix/lib/cmake/Ostrel" >/dev/null &&
+  rm -rf "$prefix" "$out" "$out-make"
+  cmake --install "$root/build/win" --prefix "$prefix" >/dev/null || return 1
+  # With Ninja, and with CMake's default generator (Unix Makefiles here).
+  cmake -S "$root/tests/outside" -B "$out" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DOstrel_DIR="$prefix/lib/cmake/Ostrel" >/dev/null &&
     cmake --build "$out" >/dev/null || return 1
+  cmake -S "$root/tests/outside" -B "$out-make" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    -DOstrel_DIR="$prefix/lib/cmake/Ostrel" >/dev/null &&
+    cmake --build "$out-make" -j "$(nproc)" >/dev/null || { echo "outside: the default generator fails"; return 1; }
   local text code
   text=$(bash "$root/scripts/wine-run.sh" "$out/outside.exe")
   code=$?
