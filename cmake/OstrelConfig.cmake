@@ -1,4 +1,5 @@
-# The installed crash reporter: Ostrel::ostrel and ostrel_embed_settings().
+# The installed crash reporter: Ostrel::ostrel, ostrel_embed_settings() and
+# ostrel_embed_symbols().
 include(CMakeFindDependencyMacro)
 set(ZLIB_USE_STATIC_LIBS ON)
 find_dependency(ZLIB)
@@ -6,3 +7,4 @@ include("${CMAKE_CURRENT_LIST_DIR}/OstrelTargets.cmake")
 # The settings compiler installed beside the library runs on the build host.
 get_filename_component(PELMORA_HOST_BIN "${CMAKE_CURRENT_LIST_DIR}/../../../bin" ABSOLUTE)
 include("${CMAKE_CURRENT_LIST_DIR}/OstrelSettings.cmake")
+include("${CMAKE_CURRENT_LIST_DIR}/OstrelSymbols.cmake")

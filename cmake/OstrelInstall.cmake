@@ -20,9 +20,18 @@ if(TARGET ostrel)
   write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/OstrelConfigVersion.cmake
     VERSION ${_ostrel_version} COMPATIBILITY SameMajorVersion)
   install(FILES ${PROJECT_SOURCE_DIR}/cmake/OstrelSettings.cmake
-    ${PROJECT_SOURCE_DIR}/cmake/OstrelConfig.cmake
+    ${PROJECT_SOURCE_DIR}/cmake/OstrelSymbols.cmake ${PROJECT_SOURCE_DIR}/cmake/OstrelConfig.cmake
     ${CMAKE_CURRENT_BINARY_DIR}/OstrelConfigVersion.cmake DESTINATION lib/cmake/Ostrel)
-  if(PELMORA_HOST_BIN)
-    install(PROGRAMS ${PELMORA_HOST_BIN}/ostrel-settings DESTINATION bin)
+  # The host tools ostrel_embed_settings and ostrel_embed_symbols run: the
+  # optimised ones when they were built (scripts/build.sh builds them), else
+  # those the build itself used.
+  set(OSTREL_INSTALL_TOOLS "" CACHE PATH "bin folder of the optimised host tools to install")
+  set(_ostrel_tools "${OSTREL_INSTALL_TOOLS}")
+  if(NOT _ostrel_tools)
+    set(_ostrel_tools "${PELMORA_HOST_BIN}")
+  endif()
+  if(_ostrel_tools)
+    install(PROGRAMS ${_ostrel_tools}/ostrel-settings ${_ostrel_tools}/ostrel-symbols
+      DESTINATION bin)
   endif()
 endif()

@@ -14,10 +14,20 @@ if [ "$what" = native ] || [ "$what" = all ]; then
     -DPELMORA_SANITIZE=${PELMORA_SANITIZE:-ON} >/dev/null
   cmake --build "$root/build/native" -j "$jobs"
 fi
+if [ "$what" = native ] || [ "$what" = all ]; then
+  # The host tools the installed package carries: optimised, without the
+  # sanitizers of the test build.
+  cmake -S "$root" -B "$root/build/host-tools" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DPELMORA_SANITIZE=OFF \
+    -DPELMORA_ONLY='^(crash/(include|base|settings|flow|imaging|report|report/(disasm|symbols)|handling|handling/lifetime)|tools|tools/(settings|symbols))$' \
+    >/dev/null
+  cmake --build "$root/build/host-tools" --target ostrel-settings ostrel-symbols -j "$jobs"
+fi
 if [ "$what" = win ] || [ "$what" = all ]; then
   cmake -S "$root" -B "$root/build/win" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
     -DPELMORA_HOST_BIN="$root/build/native/bin" \
+    -DOSTREL_INSTALL_TOOLS="$root/build/host-tools/bin" \
     -DPELMORA_SQLITE_AMALGAMATION="$root/build/sqlite-amalgamation" >/dev/null
   cmake --build "$root/build/win" -j "$jobs"
 fi

@@ -56,7 +56,8 @@ stage_done "windows tests"
 
 # The reporter installed as a package and used by a program outside this
 # tree, with nothing but the prefix and the toolchain file; an exception
-# nobody catches reaches its handler and closes it with exit code 1.
+# nobody catches reaches its handler, is saved with the program's own
+# function names and lines, and closes it with exit code 1.
 outside() {
   local prefix="$root/build/ostrel-prefix" out="$root/build/outside"
   rm -rf "$prefix" "$out" "$out-make"
@@ -71,12 +72,16 @@ outside() {
     -DOstrel_DIR="$prefix/lib/cmake/Ostrel" >/dev/null &&
     cmake --build "$out-make" -j "$(nproc)" >/dev/null || { echo "outside: the default generator fails"; return 1; }
   local text code
+  rm -f "$out/outside-report.txt"
   text=$(bash "$root/scripts/wine-run.sh" "$out/outside.exe")
   code=$?
   echo "$text"
   [ "$code" = 1 ] && [[ "$text" == *"reporter main thread known"* ]] &&
     [[ "$text" == *"main thread named outside main"* ]] &&
-    [[ "$text" == *"handler saw std::runtime_error, show nothing"* ]]
+    [[ "$text" == *"handler saw std::runtime_error, show nothing"* ]] || return 1
+  # The installed symbol step named the program's own lines in its report.
+  tr -d '\r' <"$out/outside-report.txt" | grep -E ' outside\.exe main +[0-9]+ ' ||
+    { echo "outside: the saved report names no line of main.cpp"; return 1; }
 }
 if outside; then echo "outside program: passed"; else echo "outside program: FAILED"; status=1; fi
 stage_done "outside program"
