@@ -1,5 +1,6 @@
 // The reporter starts while the process initialises, before the program's
 // own static objects, and stops after them.
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -94,7 +95,11 @@ void DeliverTrace(const std::u16string& text, int mapSize) {
   if (!map) return;
   if (auto* view = static_cast<char*>(MapViewOfFile(map, FILE_MAP_WRITE, 0, 0, 0))) {
     const std::string utf8 = ostrel::Utf16ToUtf8(text);
-    const std::size_t room = static_cast<std::size_t>(mapSize) - 1;
+    // No more than the block holds, whatever size the tool claimed.
+    MEMORY_BASIC_INFORMATION region{};
+    std::size_t room = static_cast<std::size_t>(mapSize) - 1;
+    if (VirtualQuery(view, &region, sizeof region) == sizeof region)
+      room = std::min(room, static_cast<std::size_t>(region.RegionSize) - 1);
     const std::size_t length = utf8.size() < room ? utf8.size() : room;
     std::memcpy(view, utf8.data(), length);
     view[length] = '\0';
@@ -113,7 +118,10 @@ int ostrel_auto_start = 1;
 
 // Started as a thread inside the running program by an outside tool: a
 // report of the whole process, to the clipboard or a named memory block.
-extern "C" __declspec(dllexport) DWORD WINAPI OstrelTraceProcess(int mapSize) {
+// Exported under its plain name, the one tools ask for; dllexport would give
+// the calling convention's decorated one ("OstrelTraceProcess@4").
+__asm__(".section .drectve\n.ascii \" -export:OstrelTraceProcess=OstrelTraceProcess@4\"\n.text");
+extern "C" DWORD WINAPI OstrelTraceProcess(int mapSize) {
   try {
     const std::u16string name = u"Ostrel - TraceProcessThread";
     ostrel::rt::UpdateThreadEntry(GetCurrentThreadId(), nullptr, &name, 0, 0, nullptr);
@@ -124,6 +132,7 @@ extern "C" __declspec(dllexport) DWORD WINAPI OstrelTraceProcess(int mapSize) {
     ostrel::ComPtr<ostrel::TExceptionReport> report =
         ostrel::TExceptionReport::Create(ostrel::rt::ReportHost(), creation);
     report->SetPlWaitBox(false);
+    report->SetListThreads(true);
     std::u16string text;
     report->ReportText(true, text);
     DeliverTrace(text, mapSize);
