@@ -58,10 +58,11 @@ Installed& State() {
   return installed;
 }
 
-// Ends a worker after its exception was handled and the program goes on.
-[[noreturn]] void EndThisThread(DWORD code) {
+// Ends a worker after its exception was handled and the program goes on:
+// out of the registry, with exit code 0.
+[[noreturn]] void EndThisThread() {
   RemoveThreadEntry(GetCurrentThreadId());
-  ExitThread(code);
+  ExitThread(0);
 }
 
 void ReportSystem(const EXCEPTION_RECORD& record, const CONTEXT* context, DWORD threadId,
@@ -109,8 +110,9 @@ LONG CALLBACK Vectored(EXCEPTION_POINTERS* info) {
     WaitForSingleObject(slot.done, INFINITE);
     const bool worker = slot.threadId != Runtime::Get().MainThreadId();
     InterlockedExchange(&slot.busy, 0);
-    // A continued worker ends; its registry entry has gone already.
-    if (worker) ExitThread(EXCEPTION_STACK_OVERFLOW);
+    // A continued worker ends (exit code 0); its registry entry has gone
+    // already.
+    if (worker) ExitThread(0);
   }
   return EXCEPTION_CONTINUE_SEARCH;
 }
@@ -167,7 +169,7 @@ LONG WINAPI Unhandled(EXCEPTION_POINTERS* info) {
   } catch (...) {
     return EXCEPTION_CONTINUE_SEARCH;
   }
-  if (!isMain) EndThisThread(info->ExceptionRecord->ExceptionCode);
+  if (!isMain) EndThisThread();
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
@@ -189,7 +191,7 @@ void Terminate() {
       request.canContinue = false;
     }
     ReportException(request);
-    if (!isMain) EndThisThread(3);
+    if (!isMain) EndThisThread();
   } else {
     request.object =
         std::make_exception_ptr(EOstrelError("Runtime error: std::terminate was called"));
