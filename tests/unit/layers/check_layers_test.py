@@ -1,17 +1,17 @@
 #!/usr/bin/env python3
 """The layer check flags what runs back up, and only that."""
 
-import importlib.util
+import importlib.machinery
 import os
-import sys
 import tempfile
+import types
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, "..", "..", "..", "scripts", "check-layers.py")
-spec = importlib.util.spec_from_file_location("check_layers", SCRIPT)
-check_layers = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(check_layers)
+loader = importlib.machinery.SourceFileLoader("check_layers", SCRIPT)
+check_layers = types.ModuleType(loader.name)
+loader.exec_module(check_layers)
 
 
 class Tree:
