@@ -65,6 +65,13 @@ std::u16string Utf8ToUtf16(std::string_view in) {
   return out;
 }
 
+std::u16string AsciiToUtf16(std::string_view in) {
+  std::u16string out;
+  out.reserve(in.size());
+  for (char c : in) out.push_back(static_cast<char16_t>(static_cast<std::uint8_t>(c)));
+  return out;
+}
+
 std::string Utf16ToUtf8(std::u16string_view in) {
   std::string out;
   out.reserve(in.size());

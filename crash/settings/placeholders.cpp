@@ -1,4 +1,5 @@
 #include "crash/settings/placeholders.h"
+#include "crash/base/utf.h"
 
 #include <cstdio>
 #include <functional>
@@ -30,10 +31,6 @@ void ReplaceAll(std::u16string& text, std::u16string_view placeholder,
   }
 }
 
-std::u16string Ascii(const char* s) {
-  return std::u16string(s, s + std::char_traits<char>::length(s));
-}
-
 std::u16string FileNameOf(std::u16string_view path) {
   const std::size_t slash = path.find_last_of(u"\\/");
   return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
@@ -62,13 +59,13 @@ std::u16string Version(IPlaceholderSystem& system, ModuleHandle module) {
 std::u16string FormatDate(const LocalTime& t) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
-  return Ascii(buf);
+  return AsciiToUtf16(buf);
 }
 
 std::u16string FormatTime(const LocalTime& t) {
   char buf[48];
   std::snprintf(buf, sizeof buf, "%02d:%02d:%02d, %dms", t.hour, t.minute, t.second, t.millisecond);
-  return Ascii(buf);
+  return AsciiToUtf16(buf);
 }
 
 std::u16string ExpandPlaceholders(IPlaceholderSystem& system, ModuleHandle module,

@@ -15,6 +15,7 @@
 #include "crash/report/stack/win/thread_stacks.h"
 #include "crash/report/symbols/lookup.h"
 #include "crash/report/symbols/win/loaded_symbols.h"
+#include "crash/base/utf.h"
 
 namespace ostrel {
 
@@ -44,7 +45,7 @@ std::u16string TExceptionReport::Disassembly(std::uint32_t start, std::uint32_t 
   const TDisasmSymbols callbacks = SymbolCallbacksForDisassembler();
   TFunctionInfo info;
   const std::string listing = DisassembleFunction(reader, start, at, options, &callbacks, {}, info);
-  return std::u16string(listing.begin(), listing.end());
+  return AsciiToUtf16(listing);
 }
 
 void TExceptionReport::CompleteReport() {

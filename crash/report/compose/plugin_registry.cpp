@@ -4,19 +4,9 @@
 
 #include "crash/report/compose/report_fields_list.h"
 #include "ostrel/ostrel.h"
+#include "crash/base/utf.h"
 
 namespace ostrel {
-namespace {
-
-std::u16string Widen(const std::string& bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
-  for (char c : bytes) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
-  return out;
-}
-
-}  // namespace
-
 void TReportPlugins::Add(ReportPlugin plugin) {
   std::lock_guard<std::mutex> hold(lock_);
   plugins_.push_back(std::move(plugin));
@@ -52,9 +42,9 @@ TReportPlugins& ReportPlugins() {
 }
 
 std::u16string CallReportPlugin(const ReportPlugin& plugin, void* report) {
-  if (plugin.bytes) return Widen(plugin.bytes());
+  if (plugin.bytes) return AsciiToUtf16(plugin.bytes());
   if (plugin.text) return plugin.text();
-  if (plugin.bytesForReport) return Widen(plugin.bytesForReport(report));
+  if (plugin.bytesForReport) return AsciiToUtf16(plugin.bytesForReport(report));
   if (plugin.textForReport) return plugin.textForReport(report);
   throw std::invalid_argument("report plug-in without a callback");
 }

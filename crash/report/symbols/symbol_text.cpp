@@ -2,13 +2,6 @@
 
 namespace ostrel {
 
-std::u16string AsciiToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (char c : text) out.push_back(static_cast<char16_t>(static_cast<std::uint8_t>(c)));
-  return out;
-}
-
 char16_t FoldCase(char16_t c) { return (c >= u'a' && c <= u'z') ? c - (u'a' - u'A') : c; }
 
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {

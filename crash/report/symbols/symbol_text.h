@@ -10,8 +10,6 @@
 
 namespace ostrel {
 
-std::u16string AsciiToUtf16(std::string_view text);
-
 char16_t FoldCase(char16_t c);
 bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
 bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix);

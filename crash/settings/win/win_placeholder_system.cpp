@@ -10,14 +10,9 @@
 #include "crash/settings/settings_environment.h"
 #include "crash/base/short_text.h"
 #include "crash/settings/win/windows_version.h"
+#include "crash/base/utf.h"
 
 namespace ostrel {
-
-namespace {
-
-std::u16string Ascii(const char* s) { return std::u16string(s, s + std::strlen(s)); }
-
-}  // namespace
 
 std::u16string WindowsDescription() {
   OSVERSIONINFOEXW v;
@@ -44,7 +39,7 @@ std::u16string FileVersionText(ModuleHandle module) {
   std::snprintf(buf, sizeof buf, "%u.%u.%u.%u", (unsigned)HIWORD(info->dwFileVersionMS),
                 (unsigned)LOWORD(info->dwFileVersionMS), (unsigned)HIWORD(info->dwFileVersionLS),
                 (unsigned)LOWORD(info->dwFileVersionLS));
-  return Ascii(buf);
+  return AsciiToUtf16(buf);
 }
 
 LocalTime WinPlaceholderSystem::Now() {

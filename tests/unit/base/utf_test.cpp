@@ -36,22 +36,28 @@ TEST(Utf8ToUtf16, RejectsOverlongSurrogateAndOutOfRangeForms) {
     std::u16string expected;
   };
   const Case cases[] = {
-      {"\xC0\x80", {kBad}},                  // overlong NUL
-      {"\xC1\xBF", {kBad}},                  // overlong '\x7F'
-      {"\xE0\x80\xAF", {kBad}},              // overlong '/'
-      {"\xE0\x9F\xBF", {kBad}},              // overlong U+07FF
-      {"\xF0\x8F\xBF\xBF", {kBad}},          // overlong U+FFFF
-      {"\xED\xA0\x80", {kBad}},              // an encoded high surrogate
-      {"\xED\xBF\xBF", {kBad}},              // an encoded low surrogate
-      {"\xF4\x90\x80\x80", {kBad}},          // above U+10FFFF
+      {"\xC0\x80", {kBad}},                                      // overlong NUL
+      {"\xC1\xBF", {kBad}},                                      // overlong '\x7F'
+      {"\xE0\x80\xAF", {kBad}},                                  // overlong '/'
+      {"\xE0\x9F\xBF", {kBad}},                                  // overlong U+07FF
+      {"\xF0\x8F\xBF\xBF", {kBad}},                              // overlong U+FFFF
+      {"\xED\xA0\x80", {kBad}},                                  // an encoded high surrogate
+      {"\xED\xBF\xBF", {kBad}},                                  // an encoded low surrogate
+      {"\xF4\x90\x80\x80", {kBad}},                              // above U+10FFFF
       {"\xF8\x88\x80\x80\x80", {kBad, kBad, kBad, kBad, kBad}},  // no five-byte forms
-      {"\x80", {kBad}},                      // a lone continuation byte
+      {"\x80", {kBad}},                                          // a lone continuation byte
       {"\xFF", {kBad}},
-      {"\xE2\x82", {kBad}},                  // cut short at the end
-      {"\xE2\x41", {kBad, u'A'}},            // cut short by an ASCII byte
-      {"\xC3\xC3\x84", {kBad, u'\u00C4'}},   // cut short by a new lead byte
+      {"\xE2\x82", {kBad}},                 // cut short at the end
+      {"\xE2\x41", {kBad, u'A'}},           // cut short by an ASCII byte
+      {"\xC3\xC3\x84", {kBad, u'\u00C4'}},  // cut short by a new lead byte
   };
   for (const Case& c : cases) EXPECT_EQ(Utf8ToUtf16(c.bytes), c.expected) << c.bytes;
+}
+
+TEST(AsciiToUtf16, TakesEveryByteAsItsOwnCodeUnit) {
+  // Bytes above 127 stay positive (Latin-1), never sign-extended to 0xFFxx.
+  EXPECT_EQ(AsciiToUtf16("a\xE9\xFF"), (std::u16string{u'a', u'\u00E9', u'\u00FF'}));
+  EXPECT_EQ(AsciiToUtf16(std::string("x\0y", 3)), std::u16string(u"x\0y", 3));
 }
 
 }  // namespace
