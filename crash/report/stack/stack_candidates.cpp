@@ -94,6 +94,7 @@ bool AddCandidate(TWalkState& walk, TCandidate c) {
   item.address = v;
   item.anchored = forced || c.preparedAnchored || c.framePointerSlot;
   item.shown = forced && !firstWithCreator;
+  item.plausible = plausible;
   item.module = module >= 0 ? module : tables.ModuleAt(v);
   if (haveCall || call.found) {
     TLink link;

@@ -135,6 +135,9 @@ void FillFinalOutput(TWalkState& walk, TWalkResult& result) {
           list.push_back(entry);
       }
     }
+    if (item.functionName.empty() && module >= 0 &&
+        item.shownAddress >= tables.Module(module).handle)
+      item.offsetName = u"+0x" + HexText16(item.shownAddress - tables.Module(module).handle);
     if (innermost) {
       result.innermostAddress = item.shownAddress;
       innermost = false;
@@ -152,8 +155,11 @@ void ComposeResult(TWalkState& walk, TWalkResult& result) {
     const TInternalStackItem& item = walk.items[static_cast<std::size_t>(i)];
     if (item.deleted) continue;
     const bool creation = i == 0 && withCreator;
+    // A verified return address that nothing names is still written: a
+    // stack of a program without symbols is otherwise empty.
     const bool write = item.shown || creation ||
-                       (!item.functionName.empty() && (HasLine(item) || !request.hideUglyItems) &&
+                       ((!item.functionName.empty() || item.plausible) &&
+                        (HasLine(item) || !request.hideUglyItems) &&
                         !(anyWritten && item.shownAddress == previous));
     if (!write) continue;
     written.push_back(&item);
@@ -194,7 +200,7 @@ void ComposeResult(TWalkState& walk, TWalkResult& result) {
     }
     if (relLineWidth > 0)
       text += PadLeft(LineColumn(*item, request.showRelativeLines), relLineWidth - 1) + u" ";
-    text += item->functionName;
+    text += item->functionName.empty() ? item->offsetName : item->functionName;
     // A line without a function name ends in its padding otherwise.
     while (!text.empty() && text.back() == u' ') text.pop_back();
     if (request.output) {
@@ -207,7 +213,7 @@ void ComposeResult(TWalkState& walk, TWalkResult& result) {
       out.unit = item->unitName;
       out.line = item->secondLine;
       out.relativeLine = HasLine(*item) ? item->line : 0;
-      out.function = item->functionName;
+      out.function = item->functionName.empty() ? item->offsetName : item->functionName;
       request.output->push_back(std::move(out));
     }
   }

@@ -112,11 +112,15 @@ struct TStackLinks {
 struct TInternalStackItem {
   std::uint32_t address = 0;
   bool anchored = false, shown = false, deleted = false;
+  bool plausible = false;  // points just behind a call into code
   int module = -1;
   TStackLinks lists[2];  // 0: callees (inner), 1: callers (outer)
   // Output.
   std::uint32_t shownAddress = 0;
   std::u16string moduleName, unitName, functionName;
+  // Where nothing names the function: the module and the offset into it, so
+  // that the address can still be looked up at another load address.
+  std::u16string offsetName;
   std::int32_t line = 0, secondLine = 0;
   std::uint32_t functionStart = 0;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -203,6 +204,66 @@ TEST(StackWalkLibrary, AChainThroughALibraryWithoutSymbolsKeepsBothSides) {
   EXPECT_TRUE(EndsWith(lines[3], " ViaLibrary"));
   EXPECT_TRUE(EndsWith(lines[4], " main"));
   ExpectColumnsAligned(lines);
+}
+
+// Without symbols every return address of the frame-pointer chain is still
+// a line, named by its module and offset; values off the chain are not.
+TEST(StackWalkWithoutSymbols, EveryReturnAddressShowsModuleAndOffset) {
+  Program named;  // the same code with symbols tells where the functions are
+  ASSERT_NO_FATAL_FAILURE(named.Load("walk_fp.exe"));
+  TLoadedImages bare;
+  std::string error;
+  ASSERT_TRUE(bare.Load(Fixture("walk_library.dll"), 0x63000000, error)) << error;
+  ASSERT_TRUE(bare.Load(Fixture("walk_bare.exe"), 0, error)) << error;
+  ASSERT_FALSE(bare.Symbols(0x400000));
+  std::uint8_t a[32] = {}, b[32] = {};
+  ASSERT_TRUE(named.images.Memory().Read(named.inner, a, sizeof a));
+  ASSERT_TRUE(bare.Memory().Read(named.inner, b, sizeof b));
+  ASSERT_EQ(0, std::memcmp(a, b, sizeof a)) << "the two builds differ in their code";
+  bare.AddStack(kStackTop, 0x20000);
+  TStackBuilder s(bare, kStackTop);
+  const std::uint32_t rets[] = {
+      named.Return(named.crt, named.main), named.Return(named.main, named.outer),
+      named.Return(named.outer, named.middle), named.Return(named.middle, named.inner)};
+  s.PushFrame(rets[0]);
+  s.Push(named.Return(named.unrelated, named.middle));  // left over from an earlier call
+  s.PushFrame(rets[1]);
+  s.PushFrame(rets[2]);
+  s.PushFrame(rets[3]);
+  TStackWalker walker(bare.Memory(), bare);
+  TWalkRequest request = ExceptionAt(named.store, s);
+  request.stackTop = kStackTop;
+  TStackTrace trace;
+  request.output = &trace;
+  const TWalkResult r = walker.Walk(request, nullptr);
+  const auto lines = Lines(r.text);
+  ASSERT_EQ(lines.size(), 5u) << Narrow(r.text);
+  char offset[24];
+  std::snprintf(offset, sizeof offset, " walk_bare.exe +0x%x", named.store - 0x400000);
+  EXPECT_NE(lines[0].find(offset), std::string::npos) << lines[0];
+  for (int i = 0; i < 4; ++i) {
+    // The line shows the call before the return address.
+    const std::string& line = lines[static_cast<std::size_t>(4 - i)];
+    const std::uint32_t shown =
+        static_cast<std::uint32_t>(std::stoul(line.substr(0, 8), nullptr, 16));
+    EXPECT_GE(shown, rets[i] - 7) << line;
+    EXPECT_LT(shown, rets[i]) << line;
+    std::snprintf(offset, sizeof offset, " walk_bare.exe +0x%x", shown - 0x400000);
+    EXPECT_TRUE(EndsWith(line, offset)) << line;
+  }
+  ExpectColumnsAligned(lines);
+  ASSERT_EQ(trace.size(), 5u);
+  EXPECT_EQ(trace[1].module, u"walk_bare.exe");
+  EXPECT_EQ(trace[1].function.rfind(u"+0x", 0), 0u);
+  EXPECT_FALSE(r.hasLineNumbers);
+
+  // Another thread of the program, without an exception: its section is not empty.
+  TWalkRequest thread;
+  thread.noTopItem = true;
+  thread.stackBottom = s.Sp();
+  thread.framePointer = s.Fp();
+  thread.stackTop = kStackTop;
+  EXPECT_EQ(Lines(walker.Walk(thread, nullptr).text).size(), 4u);
 }
 
 TEST(StackWalkRecursion, TenThousandRepeatsShowOnce) {
