@@ -133,6 +133,58 @@ void TExceptionReport::ReportText(bool mustBeComplete, std::u16string& out) {
   out = reportText_;
 }
 
+bool TExceptionReport::EnterCompletePhase(bool fire) {
+  std::uint8_t expected = 3;
+  if (!phase_.compare_exchange_strong(expected, 4)) return false;
+  if (fire) {
+    bool handled = false;
+    actions_.FirePhase(4, handled);
+  }
+  return true;
+}
+
+void TExceptionReport::EnterShowingPhase() {
+  phase_ = 3;
+  const bool claimed = complete_ && EnterCompletePhase(false);
+  // Handled has no effect from here on: each round starts afresh.
+  bool handled = false;
+  if (claimed) {
+    actions_.FirePhase(4, handled);
+  } else if (phase_ == 3) {
+    actions_.FirePhase(3, handled);
+  }
+}
+
+std::uint32_t TExceptionReport::ThreadStackId(int index) {
+  try {
+    BuildLists();
+  } catch (...) {
+  }
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return index >= 0 && static_cast<std::size_t>(index) < walks_.size()
+             ? walks_[static_cast<std::size_t>(index)].threadId
+             : 0;
+}
+
+// The walk's own text: the section adds the creator's title and an inner
+// exception's line.
+void TExceptionReport::ThreadCallStack(int index, std::u16string& out) {
+  out.clear();
+  try {
+    BuildLists();
+    if (!complete_) completion_.Wait();
+  } catch (...) {
+  }
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  if (!complete_ || index < 0 || static_cast<std::size_t>(index) >= walks_.size()) return;
+  const ThreadWalk& w = walks_[static_cast<std::size_t>(index)];
+  if (w.failed) {
+    out = InternalErrorText(u"GetThreadReport");
+  } else if (w.readable) {
+    out = w.result.text;
+  }
+}
+
 void TExceptionReport::SetReportText(const std::u16string& text) {
   {
     std::lock_guard<std::recursive_mutex> guard(lock_);

@@ -69,8 +69,8 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   void OSTREL_CALL SetExceptionText(const std::u16string& text) override;
   std::uintptr_t OSTREL_CALL FaultAddress() override { return address_; }
   std::uint32_t OSTREL_CALL FaultingThreadId() override { return threadId_; }
-  std::uint32_t OSTREL_CALL ThreadStackId(int) override { return 0; }
-  void OSTREL_CALL ThreadCallStack(int, std::u16string& out) override { out.clear(); }
+  std::uint32_t OSTREL_CALL ThreadStackId(int index) override;
+  void OSTREL_CALL ThreadCallStack(int index, std::u16string& out) override;
   std::uint32_t OSTREL_CALL StackChecksum(int index) override {
     return index >= 0 && index < 3 ? checksums_[index] : 0;
   }
@@ -123,7 +123,17 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   void OSTREL_CALL CloseAction(void* window) override { actions_.Close(window); }
 
   // The handling flow's own use.
-  void StorePhase(std::uint8_t phase) { phase_ = phase == 3 && complete_ ? 4 : phase; }
+  // Phase 3 becomes 4 when the report is complete. Of this and the end of
+  // the completion (EnterCompletePhase) exactly one moves the report on.
+  void StorePhase(std::uint8_t phase) {
+    phase_ = phase;
+    if (phase == 3 && complete_) EnterCompletePhase(false);
+  }
+  // 3 → 4; fire: the completion runs the phase's handlers itself.
+  bool EnterCompletePhase(bool fire);
+  // Phase 3, or 4 when the report is complete, with its handlers; a phase 4
+  // the completion entered meanwhile is not fired twice.
+  void EnterShowingPhase();
   bool CriticalCallbackExists() const { return callbacks_.AnyCritical(); }
   void SetInnerExceptions(std::vector<rt::InnerException> inner) { inner_ = std::move(inner); }
   const std::vector<rt::InnerException>& InnerExceptions() const { return inner_; }
@@ -172,7 +182,7 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   rt::IReportHost& host_;
   ReportCallbacks callbacks_;
   ReportActions actions_;
-  std::uint8_t phase_ = 0;
+  std::atomic<std::uint8_t> phase_{0};
   bool canContinue_ = true, originallyContinuable_ = true;
   ostrel::ReportKind kind_ = ostrel::ReportKind::Exception;
   std::exception_ptr object_;

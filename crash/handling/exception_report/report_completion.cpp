@@ -54,17 +54,24 @@ void TExceptionReport::CompleteReport() {
   static std::mutex oneAtATime;
   std::lock_guard<std::mutex> hold(oneAtATime);
   try {
-    if (!GetBool("ListThreads")) {
-      // Only the exception's thread and its inner exceptions.
-      std::size_t keep = 0;
-      while (keep < walks_.size() && walks_[keep].exceptionThread) ++keep;
-      walks_.resize(keep);
-      threadSections_.resize(keep);
-    }
+    // Without the thread list the sections hold the exception's thread and
+    // the main thread; the main thread's stack is completed as well (left
+    // as a placeholder it would say "will be calculated soon" for good), but
+    // only the exception's thread counts in the checksums.
+    const bool listThreads = GetBool("ListThreads");
     std::vector<std::u16string> minimal;
     ThreadWalkOptions options = WalkOptions();
     options.area = &completion_.Area();
     options.position = &completion_.Position();
+    // Threads have moved on since the placeholders: their contexts are read
+    // now, as the walk is made.
+    for (ThreadWalk& w : walks_) {
+      if (!w.live || !w.readable) continue;
+      bool suspended = false;
+      w.stackTop = 0;
+      w.readable = ReadThreadState(w, suspended, options);
+      w.gone = !w.readable;
+    }
     WalkThreads(walks_, options, &completion_.Cancelled(), &minimal);
     if (completion_.Cancelled().load()) return;
     std::uint32_t sums[3] = {};
@@ -72,8 +79,11 @@ void TExceptionReport::CompleteReport() {
     for (std::size_t i = 0; i < walks_.size(); ++i) {
       const ThreadWalk& w = walks_[i];
       const ThreadSection& e = threadSections_[i];
+      if (w.gone) ReplaceSectionContents(e.title, e.prefix + u">> stack not accessible");
       if (!w.readable) continue;
       std::u16string text = w.failed ? InternalErrorText(u"GetThreadReport") : w.result.text;
+      // An empty contents would drop the section.
+      if (text.empty()) text = u">> no return address found on the stack";
       if (!e.creatorTitle.empty() && !text.empty() && text[0] != u'>') {
         // The creation location, the walk's last line, gets its own title.
         const std::size_t last = text.rfind(u"\r\n");
@@ -90,7 +100,7 @@ void TExceptionReport::CompleteReport() {
         sums[1] = sums[2] = w.result.checksum2;
         function = w.result.exceptionFunction;
         functionAddress = w.result.exceptionFunctionAddress;
-      } else if (w.result.hasLineNumbers) {
+      } else if (w.result.hasLineNumbers && (listThreads || w.exceptionThread)) {
         sums[2] = Crc32UpdateWord(sums[2], w.result.checksum2);
       }
       if (e.innerLevel > 0 && e.innerLevel == static_cast<int>(inner_.size())) {
@@ -167,6 +177,9 @@ void TExceptionReport::CompleteReport() {
     complete_ = true;
     Changed();
     LeaveUpdate();
+    // Completed while the exception is shown: the handlers of the complete
+    // report run now, on this thread.
+    if (!completion_.Cancelled().load()) EnterCompletePhase(true);
   } catch (...) {
     // The completion never throws out of its thread; the report keeps what it has.
   }

@@ -83,7 +83,12 @@ void TExceptionReport::BuildSections(TReportFields& sections) {
       ThreadWalk w;
       w.threadId = id;
       w.exceptionThread = exceptionThread;
-      if (exceptionThread) {
+      // A freeze has no context of its own: the frozen main thread's is read
+      // as any other thread's, and its first line is where it waits.
+      const bool frozen = kind_ == ReportKind::Frozen;
+      w.live = !exceptionThread || frozen;
+      w.atInstruction = exceptionThread && frozen;
+      if (exceptionThread && !frozen) {
         w.address = inner ? inner->address : address_;
         w.external = inner ? inner->external : description_.external;
         const CONTEXT* context = inner ? &inner->context : hasContext_ ? &context_ : nullptr;

@@ -70,11 +70,16 @@ void WalkOne(ThreadWalk& w, const WalkJob& job, const TDATryRead* snapshot) {
   request.preparedStack = w.prepared && !w.prepared->empty() ? w.prepared : nullptr;
   request.externalException = w.external;
   request.isException = w.exceptionThread && w.address != 0;
-  request.noTopItem = !request.isException;
+  request.noTopItem = !request.isException && !(w.atInstruction && w.instruction);
   request.framePointer = static_cast<std::uint32_t>(w.framePointer);
   request.stackBottom = static_cast<std::uint32_t>(w.stackPointer);
   request.stackTop = w.stackTop;
-  request.currentAddress = static_cast<std::uint32_t>(w.address);
+  if (!request.isException && w.atInstruction && w.instruction) {
+    // Where the thread is now: for a frozen main thread, where it waits.
+    request.currentAddress = static_cast<std::uint32_t>(w.instruction);
+  } else {
+    request.currentAddress = static_cast<std::uint32_t>(w.address);
+  }
   if (w.creator)
     request.creatorAddress = CallInstructionBefore(reader, static_cast<std::uint32_t>(w.creator));
   request.output = &w.trace;
@@ -130,6 +135,7 @@ bool ReadThreadState(ThreadWalk& w, bool& suspended, const ThreadWalkOptions& op
     if (GetThreadContext(thread, &context)) {
       w.stackPointer = context.Esp;
       w.framePointer = context.Ebp;
+      w.instruction = context.Eip;
       if (!w.exceptionThread) w.address = 0;
       ok = true;
     }

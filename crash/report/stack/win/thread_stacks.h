@@ -40,7 +40,12 @@ struct ThreadWalk {
   std::uint32_t stackTop = 0;  // 0: the top of the region holding the stack pointer
   std::uintptr_t creator = 0;  // return address of the call that created the thread
   const std::string* prepared = nullptr;
+  // The context is the thread's own, read again just before the walk, and
+  // its instruction pointer; atInstruction: that is the walk's first line.
+  bool live = false, atInstruction = false;
+  std::uintptr_t instruction = 0;
   bool readable = false;  // the context (or the exception's one) is known
+  bool gone = false;      // read once, but no longer readable at the walk
   bool failed = false;
   TWalkResult result;
   TStackTrace trace;
