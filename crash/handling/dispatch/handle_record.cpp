@@ -49,8 +49,9 @@ void AutoActions(bool complete, const std::u16string& text, IExceptionReport* re
 
 void FinishHandling(TExceptionReport& report, bool /*waitForSending*/) {
   Runtime& runtime = Runtime::Get();
-  if (report.CriticalCallbackExists() ||
-      (runtime.Handlers().AnyExceptionHandlerForPhase(4) && report.RunHandlers())) {
+  if (report.MakeBugReport() &&
+      (report.CriticalCallbackExists() ||
+       (runtime.Handlers().AnyExceptionHandlerForPhase(4) && report.RunHandlers()))) {
     std::u16string text;
     report.ReportText(true, text);
   }
@@ -112,14 +113,17 @@ void HandleRecord(const ExceptionMessageRecord& record) {
       r.ReportText(false, text);
     }
     r.SetPhaseAndFire(2, handled);
-    r.StorePhase(3);
-    if (!handled) {
-      bool round = false;
-      r.SetPhaseAndFire(r.CurrentPhase(), round);
+    if (handled) {
+      r.StorePhase(3);
+    } else {
+      r.EnterShowingPhase();
     }
     if (!(handled && r.Continuable())) {
       if (!handled) {
-        if (r.GetBool("AutoSave") || r.GetBool("AutoSend") || r.GetBool("AutoClip")) {
+        // An exception that makes no report has nothing to save, send or copy;
+        // registering the actions would build the report all the same.
+        if (r.MakeBugReport() &&
+            (r.GetBool("AutoSave") || r.GetBool("AutoSend") || r.GetBool("AutoClip"))) {
           r.RegisterReportCallback(AutoActions, true);
         }
         r.PresentException();

@@ -32,7 +32,7 @@ void ReportActions::FirePhase(std::uint8_t phase, bool& handled) {
 }
 
 void ReportActions::Fire(ReportAction action, void*, bool& handled) {
-  if ((action == kActionRestart || action == kActionClose) &&
+  if ((action == kActionRestart || action == kActionClose) && report_.MakeBugReport() &&
       (report_.CriticalCallbackExists() ||
        (host_.Handlers().AnyExceptionHandlerForPhase(4) && report_.RunHandlers()))) {
     std::u16string text;
