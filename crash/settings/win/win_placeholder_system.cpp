@@ -8,19 +8,14 @@
 
 #include "crash/base/win/wide_text.h"
 #include "crash/settings/settings_environment.h"
-#include "crash/base/short_text.h"
 #include "crash/settings/win/windows_version.h"
 #include "crash/base/utf.h"
 
 namespace ostrel {
 
 std::u16string WindowsDescription() {
-  OSVERSIONINFOEXW v;
-  if (!ReadWindowsVersion(v)) return u"None";
-  std::u16string out = WindowsName(v);
-  out += u" build " + text::Decimal(v.dwBuildNumber);
-  if (v.szCSDVersion[0]) out += u" " + FromWide(v.szCSDVersion);
-  return out;
+  const std::optional<WindowsVersion>& running = RunningWindows();
+  return running ? OperatingSystemText(*running) : u"None";
 }
 
 std::u16string FileVersionText(ModuleHandle module) {

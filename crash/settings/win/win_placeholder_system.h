@@ -9,7 +9,7 @@ namespace ostrel {
 
 class SettingsEnvironment;
 
-// "Windows 7 build 7601 Service Pack 1": name, build and service pack.
+// "Windows 7 x64 Service Pack 1 build 7601", as the report header has it.
 std::u16string WindowsDescription();
 // "1.2.3.4" from the module file's version resource; empty when it has none.
 std::u16string FileVersionText(ModuleHandle module);

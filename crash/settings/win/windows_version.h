@@ -1,15 +1,14 @@
 #pragma once
-// The running system's version, as reports and placeholders name it.
+// The running system's version, as reports and placeholders name it
+// (crash/settings/windows_name.h makes the name).
 
-#include <windows.h>
+#include <optional>
+
+#include "crash/settings/windows_name.h"
 
 namespace ostrel {
 
-// As the system itself states it: GetVersionEx lies to programs whose
-// manifest names no newer system, so RtlGetVersion is asked first. False
-// when neither answers.
-bool ReadWindowsVersion(OSVERSIONINFOEXW& out);
-// The family name: "Windows 7", "Windows 2008 R2", "Windows 10", ...
-const char16_t* WindowsName(const OSVERSIONINFOEXW& version);
+// Asked once per process; empty when the system answers no version call.
+const std::optional<WindowsVersion>& RunningWindows();
 
 }  // namespace ostrel

@@ -74,11 +74,8 @@ std::u16string WinHeaderSystem::RegisteredOrganization() {
 }
 
 std::u16string WinHeaderSystem::OperatingSystem() {
-  OSVERSIONINFOEXW v;
-  if (!ReadWindowsVersion(v)) return {};
-  std::u16string name = WindowsName(v);
-  if (v.szCSDVersion[0]) name += u" " + FromWide(v.szCSDVersion);
-  return name + u" build " + Decimal(v.dwBuildNumber);
+  const std::optional<WindowsVersion>& running = RunningWindows();
+  return running ? OperatingSystemText(*running) : std::u16string();
 }
 
 std::u16string WinHeaderSystem::SystemLanguage() {
