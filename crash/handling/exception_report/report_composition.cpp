@@ -29,15 +29,7 @@ void TExceptionReport::BuildHeader(TReportFields& header) {
                  time_.wMinute, time_.wSecond, time_.wMilliseconds};
   // Plug-ins without a section of their own: a header field each. Called
   // before the exception's text is read, as a plug-in may change it.
-  for (const std::u16string& name : PluginNames(GetText("Plugins"))) {
-    const std::optional<ReportPlugin> plugin = ReportPlugins().Find(name);
-    if (!plugin || plugin->ownSection) continue;
-    try {
-      inputs.pluginFields.emplace_back(plugin->name, CallReportPlugin(*plugin, this));
-    } catch (...) {
-      inputs.pluginFields.emplace_back(plugin->name, InternalErrorText(u"plugin"));
-    }
-  }
+  inputs.pluginFields = PluginHeaderFields(ReportPlugins(), GetText("Plugins"), this);
   // Numbered once: the report is composed again when it must be complete.
   if (number_ == 0) number_ = ++exceptionNumber;
   inputs.number = number_;

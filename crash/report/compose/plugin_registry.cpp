@@ -60,6 +60,20 @@ std::vector<std::u16string> PluginNames(const std::u16string& list) {
   return names;
 }
 
+std::vector<std::pair<std::u16string, std::u16string>> PluginHeaderFields(
+    const TReportPlugins& plugins, const std::u16string& list, void* report) {
+  std::vector<std::pair<std::u16string, std::u16string>> fields;
+  for (const std::u16string& name : PluginNames(list)) {
+    const std::optional<ReportPlugin> plugin = plugins.Find(name);
+    if (!plugin || plugin->ownSection) continue;
+    try {
+      fields.emplace_back(plugin->name, CallReportPlugin(*plugin, report));
+    } catch (...) {
+    }
+  }
+  return fields;
+}
+
 void AddReportPlugin(const std::u16string& name, const std::u16string& description,
                      std::u16string (*callback)(), bool ownSection) {
   ReportPlugin plugin;

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ostrel {
@@ -44,5 +45,11 @@ std::u16string CallReportPlugin(const ReportPlugin& plugin, void* report);
 
 // The names of a `Plugins` value, split at "|", empty names dropped.
 std::vector<std::u16string> PluginNames(const std::u16string& list);
+
+// The header fields of the plug-ins named in `list` (a `Plugins` value)
+// that have no section of their own, in the list's order. A plug-in whose
+// callback throws adds no field.
+std::vector<std::pair<std::u16string, std::u16string>> PluginHeaderFields(
+    const TReportPlugins& plugins, const std::u16string& list, void* report);
 
 }  // namespace ostrel

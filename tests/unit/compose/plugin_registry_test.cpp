@@ -51,5 +51,26 @@ TEST(ReportPlugins, NamesOfTheSettingSplitAtBars) {
   EXPECT_TRUE(PluginNames(u"").empty());
 }
 
+TEST(ReportPlugins, HeaderFieldsComeFromPluginsWithoutASectionInTheSettingsOrder) {
+  TReportPlugins registry;
+  registry.Add(Text(u"modules", u"module list"));
+  registry.Add(Text(u"Licence", u"Site 42", false));
+  ReportPlugin broken = Text(u"database", u"", false);
+  broken.text = []() -> std::u16string { throw std::runtime_error("no database"); };
+  registry.Add(broken);
+  registry.Add(Text(u"build", u"77", false));
+  int report = 0;
+  ReportPlugin own;
+  own.name = u"user";
+  own.textForReport = [&](void* r) { return r == &report ? u"for this report" : u"other"; };
+  own.ownSection = false;
+  registry.Add(own);
+
+  using Fields = std::vector<std::pair<std::u16string, std::u16string>>;
+  EXPECT_EQ(PluginHeaderFields(registry, u"build|modules|DATABASE|licence|missing|user", &report),
+            (Fields{{u"build", u"77"}, {u"Licence", u"Site 42"}, {u"user", u"for this report"}}));
+  EXPECT_TRUE(PluginHeaderFields(registry, u"", &report).empty());
+}
+
 }  // namespace
 }  // namespace ostrel
