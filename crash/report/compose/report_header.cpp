@@ -48,6 +48,42 @@ void Guarded(TReportFields& header, const std::u16string& name, F&& probe) {
 
 }  // namespace
 
+ProcessMemory MeasureAddressSpace(
+    const std::function<std::optional<MemoryRegion>(std::uint64_t address)>& query,
+    const std::function<bool(std::uint64_t allocationBase)>& isModule) {
+  ProcessMemory use;
+  std::uint64_t address = 0, runStart = 0;
+  bool inRun = false;
+  std::optional<std::uint64_t> base;
+  bool baseIsModule = false;
+  // A run from address 0 is the null page's guard, not room to allocate.
+  auto closeRun = [&](std::uint64_t end) {
+    if (inRun && runStart != 0) use.largestFree = std::max(use.largestFree, end - runStart);
+    inRun = false;
+  };
+  while (const std::optional<MemoryRegion> r = query(address)) {
+    if (r->state == MemoryRegion::State::Free) {
+      if (!inRun) runStart = r->base;
+      inRun = true;
+    } else {
+      closeRun(r->base);
+      if (r->state == MemoryRegion::State::Committed) {
+        if (base != r->allocationBase) {
+          base = r->allocationBase;
+          baseIsModule = isModule(*base);
+        }
+        if (!baseIsModule) use.allocated += r->size;
+      }
+    }
+    const std::uint64_t next = r->base + r->size;
+    if (next <= address) break;
+    address = next;
+  }
+  // The space ends where the system stopped answering.
+  closeRun(address);
+  return use;
+}
+
 void BuildReportHeader(TReportFields& header, IHeaderSystem& system, const HeaderInputs& inputs) {
   header.EnableInput();
   char16_t separator = u',';

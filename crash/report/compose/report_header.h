@@ -4,6 +4,7 @@
 // and what the report itself knows. A field whose question throws or has
 // no answer is left out; the others stay.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -29,6 +30,21 @@ struct ProcessMemory {
   // Committed private memory outside modules, and the largest free region.
   std::uint64_t allocated = 0, largestFree = 0;
 };
+
+// One region of the address space as the system describes the one holding
+// an address.
+struct MemoryRegion {
+  enum class State { Free, Reserved, Committed };
+  State state = State::Free;
+  std::uint64_t base = 0, size = 0, allocationBase = 0;
+};
+
+// Walks the address space from 0 upwards until `query` has no answer.
+// `isModule` tells whether an allocation base is a loaded module, whose
+// committed memory is not counted as allocated.
+ProcessMemory MeasureAddressSpace(
+    const std::function<std::optional<MemoryRegion>(std::uint64_t address)>& query,
+    const std::function<bool(std::uint64_t allocationBase)>& isModule);
 
 // The questions the header asks of the system. Empty texts and empty
 // optionals mean "unknown".

@@ -415,5 +415,96 @@ TEST(ReportHeader, PluginFieldsAndLaterFieldsGoBeforeTheCallstackCrc) {
   EXPECT_EQ(small.InsertIndex(), small.IndexOfField(u"callstack crc"));
 }
 
+// An address space laid out as `regions`; past them the system has no
+// answer.
+struct FakeSpace {
+  std::vector<MemoryRegion> regions;
+  std::set<std::uint64_t> modules;
+  std::vector<std::uint64_t> modulesAsked;
+
+  ProcessMemory Measure() {
+    return MeasureAddressSpace(
+        [this](std::uint64_t address) -> std::optional<MemoryRegion> {
+          for (const MemoryRegion& r : regions) {
+            if (address >= r.base && address < r.base + r.size) return r;
+          }
+          return std::nullopt;
+        },
+        [this](std::uint64_t base) {
+          modulesAsked.push_back(base);
+          return modules.count(base) != 0;
+        });
+  }
+};
+
+MemoryRegion Region(MemoryRegion::State state, std::uint64_t base, std::uint64_t size,
+                    std::uint64_t allocationBase = 0) {
+  MemoryRegion r;
+  r.state = state;
+  r.base = base;
+  r.size = size;
+  r.allocationBase = allocationBase;
+  return r;
+}
+
+TEST(AddressSpace, LargestFreeRunAndAllocatedMemoryOutsideModules) {
+  using S = MemoryRegion::State;
+  FakeSpace space;
+  space.regions = {
+      Region(S::Free, 0, 0x10000),  // from 0: never counted
+      Region(S::Committed, 0x10000, 0x1000, 0x10000),
+      Region(S::Reserved, 0x11000, 0xf000, 0x10000),
+      Region(S::Free, 0x20000, 0x30000),  // two free regions make one run
+      Region(S::Free, 0x50000, 0x20000),
+      Region(S::Committed, 0x70000, 0x1000, 0x70000),  // a module
+      Region(S::Committed, 0x71000, 0x3000, 0x70000),
+      Region(S::Reserved, 0x74000, 0x2000, 0x70000),
+      Region(S::Committed, 0x76000, 0x2000, 0x70000),
+      Region(S::Committed, 0x78000, 0x4000, 0x78000),
+      Region(S::Free, 0x7c000, 0x4000),
+  };
+  space.modules = {0x70000};
+  const ProcessMemory use = space.Measure();
+  EXPECT_EQ(use.largestFree, 0x50000u);
+  EXPECT_EQ(use.allocated, 0x1000u + 0x4000u);
+  EXPECT_EQ(space.modulesAsked, (std::vector<std::uint64_t>{0x10000, 0x70000, 0x78000}))
+      << "each allocation base asked once in a row";
+}
+
+TEST(AddressSpace, AFreeRunAtTheEndIsClosedWhereTheAnswersStop) {
+  using S = MemoryRegion::State;
+  FakeSpace space;
+  // A process of 2 GB whose largest free run is its last one.
+  space.regions = {Region(S::Committed, 0, 0x10000, 0), Region(S::Free, 0x10000, 0x2fff0000),
+                   Region(S::Committed, 0x30000000, 0x10000, 0x30000000),
+                   Region(S::Free, 0x30010000, 0x4fff0000)};
+  EXPECT_EQ(space.Measure().largestFree, 0x4fff0000u);
+  // Answered up to the top of 4 GB: the run reaches it.
+  space.regions.back().size = 0xcfff0000;
+  EXPECT_EQ(space.Measure().largestFree, 0xcfff0000u);
+
+  space.regions = {Region(S::Free, 0, 0x80000000)};
+  EXPECT_EQ(space.Measure().largestFree, 0u);
+  space.regions.clear();
+  EXPECT_EQ(space.Measure().largestFree, 0u);
+}
+
+TEST(AddressSpace, AnAnswerThatLeadsNowhereEndsTheWalk) {
+  using S = MemoryRegion::State;
+  // The third answer describes the region before the address asked for.
+  const std::vector<MemoryRegion> answers = {Region(S::Committed, 0, 0x10000),
+                                             Region(S::Free, 0x10000, 0x10000),
+                                             Region(S::Free, 0x10000, 0x10000)};
+  std::size_t asked = 0;
+  const ProcessMemory use = MeasureAddressSpace(
+      [&](std::uint64_t) -> std::optional<MemoryRegion> {
+        if (asked == answers.size()) return std::nullopt;
+        return answers[asked++];
+      },
+      [](std::uint64_t) { return true; });
+  EXPECT_EQ(asked, 3u);
+  EXPECT_EQ(use.largestFree, 0x10000u);
+}
+
 }  // namespace
 }  // namespace ostrel

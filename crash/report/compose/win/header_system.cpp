@@ -1,6 +1,6 @@
 #include "crash/report/compose/win/header_system.h"
 
-#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "crash/base/short_text.h"
@@ -135,38 +135,28 @@ std::optional<DisplayMode> WinHeaderSystem::Display() {
 std::uint32_t WinHeaderSystem::ProcessId() { return GetCurrentProcessId(); }
 
 ProcessMemory WinHeaderSystem::MemoryUse() {
-  ProcessMemory use;
-  MEMORY_BASIC_INFORMATION r{};
-  std::uintptr_t address = 0, freeStart = 0;
-  bool inFree = false;
-  void* base = nullptr;
-  bool baseIsModule = false;
-  while (VirtualQuery(reinterpret_cast<void*>(address), &r, sizeof r) == sizeof r) {
-    if (r.State == MEM_FREE) {
-      if (!inFree) freeStart = address;
-      inFree = true;
-    } else {
-      if (inFree && freeStart != 0)
-        use.largestFree = std::max<std::uint64_t>(use.largestFree, address - freeStart);
-      inFree = false;
-      if (r.State == MEM_COMMIT) {
-        if (r.AllocationBase != base) {
-          base = r.AllocationBase;
-          wchar_t name[MAX_PATH];
-          baseIsModule = GetModuleFileNameW(static_cast<HMODULE>(base), name, MAX_PATH) > 0;
+  return MeasureAddressSpace(
+      [](std::uint64_t address) -> std::optional<MemoryRegion> {
+        MEMORY_BASIC_INFORMATION r{};
+        if (address > UINTPTR_MAX ||
+            VirtualQuery(reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)), &r,
+                         sizeof r) != sizeof r) {
+          return std::nullopt;
         }
-        if (!baseIsModule) use.allocated += r.RegionSize;
-      }
-    }
-    const std::uintptr_t next = address + r.RegionSize;
-    if (next <= address) break;
-    address = next;
-  }
-  // The walk ends at the top of the address space, maybe inside a free region.
-  if (inFree && freeStart != 0) {
-    use.largestFree = std::max<std::uint64_t>(use.largestFree, 0x100000000ull - freeStart);
-  }
-  return use;
+        MemoryRegion region;
+        region.state = r.State == MEM_FREE     ? MemoryRegion::State::Free
+                       : r.State == MEM_COMMIT ? MemoryRegion::State::Committed
+                                               : MemoryRegion::State::Reserved;
+        region.base = reinterpret_cast<std::uintptr_t>(r.BaseAddress);
+        region.size = r.RegionSize;
+        region.allocationBase = reinterpret_cast<std::uintptr_t>(r.AllocationBase);
+        return region;
+      },
+      [](std::uint64_t base) {
+        wchar_t name[MAX_PATH];
+        return GetModuleFileNameW(reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(base)),
+                                  name, MAX_PATH) > 0;
+      });
 }
 
 std::u16string WinHeaderSystem::CommandLine() { return FromWide(GetCommandLineW()); }
