@@ -98,6 +98,7 @@ void BuildReportHeader(TReportFields& header, IHeaderSystem& system, const Heade
            Two(t.minute) + u":" + Two(t.second) + u", " + Decimal(t.millisecond) + u"ms";
   });
   Guarded(header, u"computer name", [&] { return system.ComputerName(); });
+  Guarded(header, u"wts client name", [&] { return system.WtsClientName(); });
   Guarded(header, u"user name", [&] {
     const std::u16string name = system.UserName();
     if (name.empty()) return name;
@@ -109,7 +110,10 @@ void BuildReportHeader(TReportFields& header, IHeaderSystem& system, const Heade
     if (!organization.empty()) owner += u" / " + organization;
     return owner;
   });
-  Guarded(header, u"operating system", [&] { return system.OperatingSystem(); });
+  Guarded(header, u"operating system", [&] {
+    const std::optional<WindowsVersion> version = system.Windows();
+    return version ? OperatingSystemText(*version) : std::u16string();
+  });
   Guarded(header, u"system language", [&] { return system.SystemLanguage(); });
   Guarded(header, u"system up time", [&] { return FormatUpTime(system.SystemUpTimeSeconds()); });
   Guarded(header, u"program up time", [&] {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "crash/report/compose/report_fields_list.h"
+#include "crash/settings/windows_name.h"
 
 namespace ostrel {
 
@@ -53,11 +54,13 @@ class IHeaderSystem {
   virtual ~IHeaderSystem() = default;
 
   virtual std::u16string ComputerName() = 0;
+  // The remote-desktop client's computer; empty outside such a session.
+  virtual std::u16string WtsClientName() = 0;
   virtual std::u16string UserName() = 0;
   virtual bool IsAdministrator() = 0;
   virtual std::u16string RegisteredOwner() = 0;
   virtual std::u16string RegisteredOrganization() = 0;
-  virtual std::u16string OperatingSystem() = 0;
+  virtual std::optional<WindowsVersion> Windows() = 0;
   virtual std::u16string SystemLanguage() = 0;
   // Negative: unknown.
   virtual std::int64_t SystemUpTimeSeconds() = 0;

@@ -19,15 +19,24 @@ const std::u16string kDll = u"D:\\Shared\\ostrel.dll";
 // A machine answering from its members; a question named in `failing`
 // throws instead.
 struct FakeSystem : IHeaderSystem {
-  std::u16string computer = u"BUILD-07", user = u"ann", owner = u"Ann Smith",
-                 organization = u"Pelmora Ltd", os = u"Windows 10 build 19045",
+  // Ann at home, in a remote-desktop session on the office machine.
+  std::u16string computer = u"BUILD-07", wtsClient = u"ANN-HOME", user = u"ann",
+                 owner = u"Ann Smith", organization = u"Pelmora Ltd",
                  language = u"English (United States)";
+  std::optional<WindowsVersion> windows = [] {
+    WindowsVersion v;
+    v.platform = WindowsVersion::Platform::Nt;
+    v.major = 10;
+    v.build = 19045;
+    v.x64 = true;
+    return v;
+  }();
   bool admin = true;
   std::int64_t systemUp = 93784, programUp = 4500;
   std::vector<std::u16string> processors =
       std::vector<std::u16string>(4, u" Intel(R)  Core(TM)   i7-4770 CPU @ 3.40GHz ");
   std::optional<MemoryStatus> memory = MemoryStatus{3221225472ull + 524288, 8589934591ull};
-  char16_t windows = u'c';
+  char16_t windowsDrive = u'c';
   std::u16string exe = kExe, module = kExe;
   bool inExecutable = true;
   std::map<char16_t, std::uint64_t> disks = {{u'C', 123456789012ull}, {u'D', 2048}};
@@ -55,13 +64,14 @@ struct FakeSystem : IHeaderSystem {
   }
 
   std::u16string ComputerName() override { return Answer("ComputerName", computer); }
+  std::u16string WtsClientName() override { return Answer("WtsClientName", wtsClient); }
   std::u16string UserName() override { return Answer("UserName", user); }
   bool IsAdministrator() override { return Answer("IsAdministrator", admin); }
   std::u16string RegisteredOwner() override { return Answer("RegisteredOwner", owner); }
   std::u16string RegisteredOrganization() override {
     return Answer("RegisteredOrganization", organization);
   }
-  std::u16string OperatingSystem() override { return Answer("OperatingSystem", os); }
+  std::optional<WindowsVersion> Windows() override { return Answer("Windows", windows); }
   std::u16string SystemLanguage() override { return Answer("SystemLanguage", language); }
   std::int64_t SystemUpTimeSeconds() override { return Answer("SystemUpTimeSeconds", systemUp); }
   std::int64_t ProgramUpTimeMs() override { return Answer("ProgramUpTimeMs", programUp); }
@@ -72,7 +82,7 @@ struct FakeSystem : IHeaderSystem {
                                                        : std::u16string();
   }
   std::optional<MemoryStatus> PhysicalMemory() override { return Answer("PhysicalMemory", memory); }
-  char16_t WindowsDrive() override { return Answer("WindowsDrive", windows); }
+  char16_t WindowsDrive() override { return Answer("WindowsDrive", windowsDrive); }
   std::optional<std::uint64_t> FreeDiskBytes(char16_t drive) override {
     Ask("FreeDiskBytes");
     drivesAsked.push_back(drive);
@@ -141,9 +151,10 @@ TEST(ReportHeader, TypicalMachineGivesEveryFieldInOrder) {
   const Fields expected = {
       {u"date/time", u"2024-03-07, 09:05:02, 45ms"},
       {u"computer name", u"BUILD-07"},
+      {u"wts client name", u"ANN-HOME"},
       {u"user name", u"ann  <admin>"},
       {u"registered owner", u"Ann Smith / Pelmora Ltd"},
-      {u"operating system", u"Windows 10 build 19045"},
+      {u"operating system", u"Windows 10 x64 build 19045"},
       {u"system language", u"English (United States)"},
       {u"system up time", u"1 day 2 hours"},
       {u"program up time", u"4 seconds"},
@@ -176,11 +187,12 @@ TEST(ReportHeader, AThrowingQuestionDropsOnlyItsOwnField) {
     std::set<std::u16string> dropped;
   } cases[] = {
       {"ComputerName", {u"computer name"}},
+      {"WtsClientName", {u"wts client name"}},
       {"UserName", {u"user name"}},
       {"IsAdministrator", {u"user name"}},
       {"RegisteredOwner", {u"registered owner"}},
       {"RegisteredOrganization", {u"registered owner"}},
-      {"OperatingSystem", {u"operating system"}},
+      {"Windows", {u"operating system"}},
       {"SystemLanguage", {u"system language"}},
       {"SystemUpTimeSeconds", {u"system up time"}},
       {"ProgramUpTimeMs", {u"program up time"}},
@@ -223,8 +235,9 @@ TEST(ReportHeader, WithoutADecimalSeparatorSizesUseAComma) {
 
 TEST(ReportHeader, UnknownAnswersLeaveTheirFieldsOut) {
   FakeSystem system;
-  system.computer = system.user = system.owner = system.organization = system.os = system.language =
-      system.commandLine = system.exe = system.module = system.compiler = u"";
+  system.computer = system.wtsClient = system.user = system.owner = system.organization =
+      system.language = system.commandLine = system.exe = system.module = system.compiler = u"";
+  system.windows.reset();
   system.systemUp = 0;
   system.programUp = -1;
   system.processors.clear();
@@ -303,7 +316,7 @@ TEST(ReportHeader, FreeMemoryNeverShowsAboveTotal) {
 
 TEST(ReportHeader, FreeDiskSpaceOfTheWindowsDriveAndTheExecutables) {
   FakeSystem system;
-  system.windows = u'C';
+  system.windowsDrive = u'C';
   system.exe = u"d:\\Games\\pelmora.exe";
   EXPECT_EQ(Contents(Build(system), u"free disk space"), u"(C:) 114.97 GB (D:) 2.00 KB");
   std::sort(system.drivesAsked.begin(), system.drivesAsked.end());
@@ -319,7 +332,7 @@ TEST(ReportHeader, FreeDiskSpaceOfTheWindowsDriveAndTheExecutables) {
   const std::vector<std::pair<char16_t, std::u16string>> network = {{u'C', u"\\\\srv\\apps\\p.exe"},
                                                                     {u'\\', u"C:\\p.exe"}};
   for (const auto& [windows, exe] : network) {
-    system.windows = windows;
+    system.windowsDrive = windows;
     system.exe = exe;
     system.drivesAsked.clear();
     EXPECT_EQ(Contents(Build(system), u"free disk space"), u"<none>");
@@ -407,7 +420,8 @@ TEST(ReportHeader, PluginFieldsAndLaterFieldsGoBeforeTheCallstackCrc) {
 
   // Wherever "callstack crc" ends up when earlier fields are left out.
   FakeSystem bare;
-  bare.computer = bare.user = bare.owner = bare.os = bare.language = u"";
+  bare.computer = bare.wtsClient = bare.user = bare.owner = bare.language = u"";
+  bare.windows.reset();
   bare.processors.clear();
   TReportFields small;
   BuildReportHeader(small, bare, Inputs());

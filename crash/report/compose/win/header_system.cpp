@@ -1,16 +1,16 @@
 #include "crash/report/compose/win/header_system.h"
 
+#include <wtsapi32.h>
+
 #include <cstdint>
+#include <cwchar>
 #include <utility>
 
-#include "crash/base/short_text.h"
 #include "crash/base/win/wide_text.h"
 #include "crash/settings/win/windows_version.h"
 
 namespace ostrel {
 namespace {
-
-using text::Decimal;
 
 std::u16string ModulePath(HMODULE module) {
   wchar_t path[MAX_PATH];
@@ -46,6 +46,20 @@ std::u16string WinHeaderSystem::ComputerName() {
   return GetComputerNameW(name, &size) ? FromWide(name) : std::u16string();
 }
 
+std::u16string WinHeaderSystem::WtsClientName() {
+  LPWSTR name = nullptr;
+  DWORD bytes = 0;
+  if (!WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSClientName,
+                                   &name, &bytes) ||
+      !name) {
+    return {};
+  }
+  const std::u16string client =
+      FromWide(std::wstring_view(name, wcsnlen(name, bytes / sizeof(wchar_t))));
+  WTSFreeMemory(name);
+  return client;
+}
+
 std::u16string WinHeaderSystem::UserName() {
   wchar_t name[261] = {};
   DWORD size = 260;
@@ -73,10 +87,7 @@ std::u16string WinHeaderSystem::RegisteredOrganization() {
   return RegText(HKEY_LOCAL_MACHINE, kCurrentVersion, L"RegisteredOrganization");
 }
 
-std::u16string WinHeaderSystem::OperatingSystem() {
-  const std::optional<WindowsVersion>& running = RunningWindows();
-  return running ? OperatingSystemText(*running) : std::u16string();
-}
+std::optional<WindowsVersion> WinHeaderSystem::Windows() { return RunningWindows(); }
 
 std::u16string WinHeaderSystem::SystemLanguage() {
   wchar_t language[128] = {};

@@ -21,11 +21,12 @@ class WinHeaderSystem : public IHeaderSystem {
   WinHeaderSystem(HMODULE reporter, UpTime programUpTimeMs, VersionOf fileVersion);
 
   std::u16string ComputerName() override;
+  std::u16string WtsClientName() override;
   std::u16string UserName() override;
   bool IsAdministrator() override;
   std::u16string RegisteredOwner() override;
   std::u16string RegisteredOrganization() override;
-  std::u16string OperatingSystem() override;
+  std::optional<WindowsVersion> Windows() override;
   std::u16string SystemLanguage() override;
   std::int64_t SystemUpTimeSeconds() override;
   std::int64_t ProgramUpTimeMs() override;
