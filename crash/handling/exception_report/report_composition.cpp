@@ -37,6 +37,8 @@ void TExceptionReport::BuildHeader(TReportFields& header) {
   ExceptionText(inputs.message);
   inputs.frozen = kind_ == ReportKind::Frozen;
   if (inputs.frozen) inputs.frozenMessage = GetText("FrozenMsg");
+  inputs.versionText = ReadVersionText();
+  inputs.additionalFields = FieldList()->Fields();
   BuildReportHeader(header, system, inputs);
 }
 

@@ -179,18 +179,23 @@ void BuildReportHeader(TReportFields& header, IHeaderSystem& system, const Heade
   });
 
   Guarded(header, u"executable", [&] { return FileName(system.ExecutablePath()); });
-  // Without the reporter's module, none of its three fields.
+  // Without the reporter's module file, none of its three fields.
   try {
     const bool inExecutable = system.ReporterIsExecutable();
     const std::u16string path = system.ReporterModulePath();
-    if (!inExecutable) Guarded(header, u"current module", [&] { return FileName(path); });
-    Guarded(header, inExecutable ? u"exec. date/time" : u"module date/time", [&] {
-      const std::optional<LocalTime> t = system.FileWriteTime(path);
-      if (!t) return std::u16string();
-      return Decimal(t->year) + u"-" + Two(t->month) + u"-" + Two(t->day) + u" " + Two(t->hour) +
-             u":" + Two(t->minute);
-    });
-    Guarded(header, u"version", [&] { return system.FileVersion(path); });
+    if (!path.empty()) {
+      if (!inExecutable) Guarded(header, u"current module", [&] { return FileName(path); });
+      Guarded(header, inExecutable ? u"exec. date/time" : u"module date/time", [&] {
+        const std::optional<LocalTime> t = system.FileWriteTime(path);
+        if (!t) return std::u16string();
+        return Decimal(t->year) + u"-" + Two(t->month) + u"-" + Two(t->day) + u" " + Two(t->hour) +
+               u":" + Two(t->minute);
+      });
+      Guarded(header, u"version", [&] {
+        const std::u16string own = text::Trim(inputs.versionText);
+        return own.empty() ? system.FileVersion(path) : own;
+      });
+    }
   } catch (...) {
   }
   Guarded(header, u"compiled with", [&] { return system.Compiler(); });
@@ -207,6 +212,7 @@ void BuildReportHeader(TReportFields& header, IHeaderSystem& system, const Heade
   // Fields added later by name (the contact page's) land before "callstack
   // crc", whatever was dropped above.
   header.SetInsertIndex(header.IndexOfField(u"callstack crc"));
+  for (const auto& [name, contents] : inputs.additionalFields) header.SetField(name, contents);
 }
 
 }  // namespace ostrel

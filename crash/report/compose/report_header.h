@@ -94,12 +94,18 @@ struct HeaderInputs {
   std::u16string className, message;
   bool frozen = false;
   std::u16string frozenMessage;
-  // The plug-ins without a section of their own, their texts already made.
+  // The settings' VersionVar text: "version" prefers it to the file's.
+  std::u16string versionText;
+  // The plug-ins without a section of their own, their texts already made
+  // (PluginHeaderFields).
   std::vector<std::pair<std::u16string, std::u16string>> pluginFields;
+  // The settings' AddFields: entered like fields added later by name.
+  std::vector<std::pair<std::u16string, std::u16string>> additionalFields;
 };
 
 // Fills the header (input enabled here) and sets its insertion index to
-// "callstack crc", where fields added later by name belong.
+// "callstack crc", where fields added later by name belong; the additional
+// fields are the first of them.
 void BuildReportHeader(TReportFields& header, IHeaderSystem& system, const HeaderInputs& inputs);
 
 }  // namespace ostrel

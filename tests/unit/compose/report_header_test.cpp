@@ -246,6 +246,8 @@ TEST(ReportHeader, UnknownAnswersLeaveTheirFieldsOut) {
   system.disks.clear();
   HeaderInputs in = Inputs();
   in.pluginFields = {{u"licence", u" "}};
+  // Without the module's file there is no version, not even the program's own.
+  in.versionText = u"4.2 beta";
   const Fields fields = Build(system, in);
   EXPECT_EQ(Names(fields),
             u"date/time,process id,allocated memory,largest free block,Ostrel version,"
@@ -427,6 +429,56 @@ TEST(ReportHeader, PluginFieldsAndLaterFieldsGoBeforeTheCallstackCrc) {
   BuildReportHeader(small, bare, Inputs());
   EXPECT_LT(small.IndexOfField(u"callstack crc"), crc);
   EXPECT_EQ(small.InsertIndex(), small.IndexOfField(u"callstack crc"));
+}
+
+TEST(ReportHeader, VersionPrefersTheProgramsOwnText) {
+  FakeSystem system;
+  HeaderInputs in = Inputs();
+  in.versionText = u"4.2 beta 3";
+  system.failing = {"FileVersion"};
+  EXPECT_EQ(Contents(Build(system, in), u"version"), u"4.2 beta 3") << "the file is not asked";
+
+  system.failing.clear();
+  in.versionText = u"  ";
+  EXPECT_EQ(Contents(Build(system, in), u"version"), u"4.2.0.118");
+
+  // A reporter in a library: its file's version, unless the settings name one.
+  system.inExecutable = false;
+  system.module = kDll;
+  in.versionText = u"";
+  EXPECT_EQ(Contents(Build(system, in), u"version"), u"4.0.17.3");
+  in.versionText = u"4.2 beta 3";
+  EXPECT_EQ(Contents(Build(system, in), u"version"), u"4.2 beta 3");
+
+  system.versions.clear();
+  in.versionText = u"";
+  EXPECT_EQ(Contents(Build(system, in), u"version"), u"<none>");
+}
+
+TEST(ReportHeader, AdditionalFieldsComeBeforeTheCallstackCrcAndUpdateFieldsOfTheirName) {
+  FakeSystem system;
+  HeaderInputs in = Inputs();
+  in.additionalFields = {{u"build", u"77"}, {u"flag", u""}, {u"Branch", u" main "}};
+  TReportFields header;
+  BuildReportHeader(header, system, in);
+  const std::int32_t crc = header.IndexOfField(u"callstack crc");
+  EXPECT_EQ(header.FieldName(crc - 3), u"licence");
+  EXPECT_EQ(header.FieldName(crc - 2), u"build");
+  EXPECT_EQ(header.FieldName(crc - 1), u"Branch");
+  EXPECT_EQ(header.FieldContents(u"branch"), u"main");
+  EXPECT_EQ(header.IndexOfField(u"flag"), -1) << "an empty value is no field";
+  header.SetField(u"contact name", u"Ann");
+  EXPECT_EQ(header.FieldName(crc), u"contact name");
+  EXPECT_EQ(header.FieldName(crc + 1), u"callstack crc");
+
+  // A field that exists already keeps its place.
+  in.additionalFields = {{u"Computer Name", u"BUILD-07 (lab)"}};
+  TReportFields updated;
+  BuildReportHeader(updated, system, in);
+  EXPECT_EQ(updated.IndexOfField(u"computer name"), 1);
+  EXPECT_EQ(updated.FieldName(1), u"Computer Name");
+  EXPECT_EQ(updated.FieldContents(u"computer name"), u"BUILD-07 (lab)");
+  EXPECT_EQ(updated.FieldCount(), header.FieldCount() - 3);
 }
 
 // An address space laid out as `regions`; past them the system has no
