@@ -12,7 +12,8 @@ struct Made {
   std::u16string time = u"2026-12-09, 21:00:00";
   std::u16string crc = u"$0A0B0C0D, $11223344, $55667788";
   std::u16string cls = u"EAccessViolation";  // empty: a freeze report
-  std::u16string version = u"1.1";
+  std::u16string version = u"1.1";           // empty: no version field
+  std::u16string built = u"2026-12-01 10:00";
   std::u16string executable = u"C:\\Pelmora\\Pelmora.exe";
   std::size_t padding = 0;  // stack lines, to make it big
 };
@@ -21,7 +22,8 @@ std::u16string Report(const Made& m) {
   std::u16string r = u"date/time         : " + m.time + u"\r\n";
   r += u"executable        : " + m.executable + u"\r\n";
   r += u"current module    : " + m.executable + u"\r\n";
-  r += u"version           : " + m.version + u"\r\n";
+  r += u"exec. date/time   : " + m.built + u"\r\n";
+  if (!m.version.empty()) r += u"version           : " + m.version + u"\r\n";
   if (!m.cls.empty()) r += u"exception class   : " + m.cls + u"\r\n";
   r += u"callstack crc     : " + m.crc + u"\r\n";
   r += u"\r\nmain thread ($1c4):\r\n00401000 +000 Pelmora.exe main 12 +0 Func";
@@ -62,7 +64,7 @@ TEST(ReportFile, RepeatedExceptionReplacesTheOldReportAndCounts) {
     EXPECT_EQ(f.count, round == 1 ? 0 : round);
     file = f.bytes;
   }
-  EXPECT_EQ(Count(file, "date/time"), 2u);
+  EXPECT_EQ(Count(file, "date/time         :"), 2u);
   EXPECT_EQ(file.substr(0, otherBytes.size()), otherBytes) << "the other report stays whole";
   EXPECT_NE(file.find("21:00:03"), std::string::npos);
   EXPECT_EQ(file.find("21:00:01"), std::string::npos);
@@ -99,6 +101,17 @@ TEST(ReportFile, WhatMakesAReportARepeat) {
   Made soon = base;
   soon.crc = u">> will be calculated soon";
   EXPECT_FALSE(ComposeReportFile(Bytes(Report(soon)), Report(soon), kRules).count);
+}
+
+TEST(ReportFile, TheBuildTimeCountsOnlyWithoutAVersion) {
+  Made base;
+  Made rebuilt = base;
+  rebuilt.built = u"2026-12-05 18:30";
+  // The program's own version text may stay the same over several builds.
+  EXPECT_EQ(ComposeReportFile(Bytes(Report(base)), Report(rebuilt), kRules).count, 2);
+  base.version = rebuilt.version = u"";
+  EXPECT_EQ(ComposeReportFile(Bytes(Report(base)), Report(base), kRules).count, 2);
+  EXPECT_EQ(ComposeReportFile(Bytes(Report(base)), Report(rebuilt), kRules).count, 0);
 }
 
 TEST(ReportFile, FreezesRepeatOnlyWithAllThreeChecksums) {
