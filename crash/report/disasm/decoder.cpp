@@ -11,8 +11,6 @@ using K = TOperandKind;
 
 constexpr int kMaxLength = 15;
 
-const TOpcodeTables& kTables = OpcodeTables();
-
 // Reads up to 15 bytes; returns how many could be read from the start.
 int FetchCopy(const IMemoryReader& reader, std::uint32_t address, const TDATryRead* snapshot,
               std::uint8_t* buf) {
@@ -125,7 +123,8 @@ TInstruction DecodeInstruction(const IMemoryReader& reader, std::uint32_t addres
   std::uint8_t copy[16];
   int avail = 0;
   const std::uint8_t* b = Fetch(reader, address, snapshot, copy, avail);
-  const TOpcodeTables& t = kTables;
+  // Through the function: the reporter decodes before static initialisation.
+  const TOpcodeTables& t = OpcodeTables();
   int pos = 0;
 
   // Prefixes.
