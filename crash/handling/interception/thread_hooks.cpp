@@ -1,14 +1,17 @@
-// Every thread the process creates starts through the reporter: its import
-// of CreateThread is patched in every module (the C run-time's
-// _beginthreadex and std::thread end there too), so that each thread is
-// entered in the registry with its creator and gets stack room for the
-// handler of a stack overflow.
+// Every thread the process creates starts through the reporter, so that
+// each thread is entered in the registry with its creator and gets stack
+// room for the handler of a stack overflow. CreateThread's own call of
+// CreateRemoteThreadEx is redirected, which covers libraries loaded later;
+// where that call cannot be found, every module's import of CreateThread
+// is patched instead (the C run-time's _beginthreadex and std::thread end
+// there too).
 #include "crash/handling/interception/thread_hooks.h"
 
 #include <vector>
 
 #include "crash/base/win/import_patch.h"
 #include "crash/handling/dispatch/runtime.h"
+#include "crash/handling/interception/creation_call_patch.h"
 #include "crash/handling/threads/thread_registry.h"
 
 namespace ostrel::rt {
@@ -24,6 +27,7 @@ struct Hooks {
   CreateThreadFn real = nullptr;
   BeginThreadExFn realBeginThreadEx = nullptr;
   std::vector<void**> patched, patchedBeginThreadEx;
+  CreationCallPatch creationCall;
 };
 
 // The program's call of the C run-time's thread start, while the run-time
@@ -65,18 +69,17 @@ DWORD WINAPI ThreadStart(void* param) {
   return result;
 }
 
-HANDLE WINAPI HookedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
-                                 LPTHREAD_START_ROUTINE routine, LPVOID parameter, DWORD flags,
-                                 LPDWORD id) {
-  Hooks& hooks = TheHooks();
-  const auto creator = pendingCreator
-                           ? pendingCreator
-                           : reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
+// Starts the thread on ThreadStart and enters it in the registry; create
+// makes the thread from the routine and parameter it is given.
+template <typename Create>
+HANDLE StartThread(std::uintptr_t creator, LPTHREAD_START_ROUTINE routine, LPVOID parameter,
+                   DWORD flags, LPDWORD id, Create create) {
+  if (pendingCreator) creator = pendingCreator;
   auto* block = static_cast<StartBlock*>(HeapAlloc(GetProcessHeap(), 0, sizeof(StartBlock)));
-  if (!block) return hooks.real(security, stack, routine, parameter, flags, id);
+  if (!block) return create(routine, parameter, flags, id);
   *block = {routine, parameter};
   DWORD ownId = 0;
-  HANDLE thread = hooks.real(security, stack, ThreadStart, block, flags | CREATE_SUSPENDED, &ownId);
+  HANDLE thread = create(ThreadStart, block, flags | CREATE_SUSPENDED, &ownId);
   if (!thread) {
     HeapFree(GetProcessHeap(), 0, block);
     return nullptr;
@@ -85,6 +88,51 @@ HANDLE WINAPI HookedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
   if (!(flags & CREATE_SUSPENDED)) ResumeThread(thread);
   if (id) *id = ownId;
   return thread;
+}
+
+HANDLE WINAPI HookedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
+                                 LPTHREAD_START_ROUTINE routine, LPVOID parameter, DWORD flags,
+                                 LPDWORD id) {
+  return StartThread(reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)), routine,
+                     parameter, flags, id,
+                     [&](LPTHREAD_START_ROUTINE r, LPVOID p, DWORD f, LPDWORD i) {
+                       return TheHooks().real(security, stack, r, p, f, i);
+                     });
+}
+
+// The code that asked CreateThread for the thread: the first return address
+// above this frame outside the system's own modules.
+std::uintptr_t CreatorAbove(const std::uintptr_t* frame) {
+  const std::uintptr_t* top;
+  asm("movl %%fs:4, %0" : "=r"(top));  // the stack's top from the thread block
+  for (int n = 0; n < 256 && frame + n < top; ++n) {
+    const std::uintptr_t value = frame[n];
+    if (value < 0x10000 || InSystemThreadModule(value)) continue;
+    HMODULE module = nullptr;
+    if (GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(value), &module)) {
+      // Only a value just behind a call is a return address.
+      const auto* code = reinterpret_cast<const std::uint8_t*>(value);
+      if (code[-5] == 0xE8 || code[-6] == 0xFF || code[-2] == 0xFF || code[-3] == 0xFF)
+        return value;
+    }
+  }
+  return 0;
+}
+
+HANDLE WINAPI HookedCreateRemoteThreadEx(HANDLE process, LPSECURITY_ATTRIBUTES security,
+                                         SIZE_T stack, LPTHREAD_START_ROUTINE routine,
+                                         LPVOID parameter, DWORD flags,
+                                         LPPROC_THREAD_ATTRIBUTE_LIST attributes, LPDWORD id) {
+  const CreateRemoteThreadExFn real = TheHooks().creationCall.real;
+  if (GetProcessId(process) != GetCurrentProcessId())
+    return real(process, security, stack, routine, parameter, flags, attributes, id);
+  const auto* frame = static_cast<const std::uintptr_t*>(__builtin_frame_address(0));
+  return StartThread(CreatorAbove(frame + 1), routine, parameter, flags, id,
+                     [&](LPTHREAD_START_ROUTINE r, LPVOID p, DWORD f, LPDWORD i) {
+                       return real(process, security, stack, r, p, f, attributes, i);
+                     });
 }
 
 std::uintptr_t __cdecl HookedBeginThreadEx(void* security, unsigned stack,
@@ -107,7 +155,8 @@ void InstallThreadHooks() {
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateThread"));
   if (!target) return;
   hooks.real = reinterpret_cast<CreateThreadFn>(target);
-  PatchImports(target, reinterpret_cast<void*>(&HookedCreateThread), hooks.patched);
+  if (!PatchCreationCall(&HookedCreateRemoteThreadEx, hooks.creationCall))
+    PatchImports(target, reinterpret_cast<void*>(&HookedCreateThread), hooks.patched);
   if (void* begin = reinterpret_cast<void*>(
           GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "_beginthreadex"))) {
     hooks.realBeginThreadEx = reinterpret_cast<BeginThreadExFn>(begin);
@@ -117,6 +166,7 @@ void InstallThreadHooks() {
 
 void RemoveThreadHooks() {
   Hooks& hooks = TheHooks();
+  RestoreCreationCall(hooks.creationCall);
   RestoreImports(hooks.patched, reinterpret_cast<void*>(&HookedCreateThread),
                  reinterpret_cast<void*>(hooks.real));
   RestoreImports(hooks.patchedBeginThreadEx, reinterpret_cast<void*>(&HookedBeginThreadEx),
