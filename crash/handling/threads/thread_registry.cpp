@@ -48,6 +48,10 @@ Registry& This() {
   return registry;
 }
 
+// Readers go without the registry rather than hold up a report: only
+// updates wait for the list without limit.
+constexpr DWORD kReaderWaitMs = 50;
+
 const ICodePage& CodePage() { return ProcessSettingsPlatform().CodePage(); }
 
 void FreeEntry(Entry* e) {
@@ -199,7 +203,7 @@ void RemoveThreadEntry(DWORD threadId) {
 
 bool WhileRegistered(DWORD threadId, const std::function<void()>& work) {
   Registry& r = This();
-  ListLock lock(r.block, 250);
+  ListLock lock(r.block, kReaderWaitMs);
   if (!lock.Held()) return false;
   for (Entry* e = r.block->head; e; e = e->link) {
     if (e->threadId == threadId) {
@@ -212,7 +216,7 @@ bool WhileRegistered(DWORD threadId, const std::function<void()>& work) {
 
 std::u16string ThreadName(DWORD threadId) {
   Registry& r = This();
-  ListLock lock(r.block, 50);
+  ListLock lock(r.block, kReaderWaitMs);
   if (!lock.Held()) return {};
   for (Entry* e = r.block->head; e; e = e->link) {
     if (e->threadId == threadId) return e->name ? UnpackText(e->name, CodePage()) : u"";
@@ -223,7 +227,7 @@ std::u16string ThreadName(DWORD threadId) {
 std::vector<ThreadCreator> ThreadCreators() {
   std::vector<ThreadCreator> all;
   Registry& r = This();
-  ListLock lock(r.block, 250);
+  ListLock lock(r.block, kReaderWaitMs);
   if (!lock.Held()) return all;
   for (Entry* e = r.block->head; e; e = e->link) {
     all.push_back({e->threadId, e->creatorAddress,

@@ -21,7 +21,8 @@ void UpdateThreadEntry(DWORD threadId, HANDLE handle, const std::u16string* name
 void RemoveThreadEntry(DWORD threadId);
 // Runs work while the thread's entry is held in the registry: a thread that
 // ends through the registry cannot be on its way out meanwhile. False (and
-// work not run) when the thread has no entry.
+// work not run) when the thread has no entry or the registry stays busy for
+// 50 ms; the readers below likewise give up after 50 ms.
 bool WhileRegistered(DWORD threadId, const std::function<void()>& work);
 std::u16string ThreadName(DWORD threadId);
 HANDLE ThreadRegistryWatcherMutex();
