@@ -213,15 +213,13 @@ void TExceptionReport::ReplaceScreenShot(IUnknownBase* bitmap) {
 }
 
 void TExceptionReport::LeaveUpdate() {
-  if (--updates_ == 0 && changedWhileUpdating_) {
-    changedWhileUpdating_ = false;
-    Changed();
-  }
+  // Read and cleared in one step, as another thread may be setting it.
+  if (--updates_ == 0 && changedWhileUpdating_.exchange(false)) Changed();
 }
 
 void TExceptionReport::Changed() {
   if (updates_.load() > 0) {
-    changedWhileUpdating_ = true;
+    changedWhileUpdating_.store(true);
     return;
   }
   std::u16string text;

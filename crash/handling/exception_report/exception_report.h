@@ -218,7 +218,8 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   std::atomic<int> updates_{0};
   std::atomic<int> automaticSaves_{0};
   std::atomic<bool> sent_{false}, saved_{false};
-  bool changedWhileUpdating_ = false;
+  // Set by whichever thread changes the report while an update is open.
+  std::atomic<bool> changedWhileUpdating_{false};
   std::recursive_mutex lock_;
   ClassFilterResult filter_;
   bool haveText_ = false;
