@@ -176,6 +176,9 @@ ThreadWalkOptions TExceptionReport::WalkOptions() {
     rt::UpdateThreadEntry(GetCurrentThreadId(), nullptr, &name, 0, 0, nullptr);
   };
   options.inPlace = rt::LoaderLockHeldHere();
+  // The test the completion thread passed, made again: the walk starts its
+  // thread later, and the locks may have been taken since.
+  options.threadCanBeAwaited = [] { return !rt::WaitingIsUnsafe(250); };
   return options;
 }
 

@@ -156,8 +156,9 @@ void WalkThreads(std::vector<ThreadWalk>& walks, const ThreadWalkOptions& option
     if (w.stackTop <= w.stackPointer) w.readable = false;
   }
   WalkJob job{&walks, &options, cancel, minimalDebugInfo};
-  // A new thread cannot start while this one holds the loader lock.
-  if (options.inPlace) {
+  // A new thread cannot start while the loader lock is held, by this
+  // thread or by another: waiting for it would hang the report.
+  if (options.inPlace || (options.threadCanBeAwaited && !options.threadCanBeAwaited())) {
     WalkThreadMain(&job);
     return;
   }

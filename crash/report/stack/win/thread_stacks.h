@@ -28,6 +28,10 @@ struct ThreadWalkOptions {
   // The walk runs on the calling thread: no thread can start (the loader
   // lock is held).
   bool inPlace = false;
+  // Whether a thread started now can be waited for: one cannot start while
+  // another thread holds the loader lock. False (or inPlace) walks on the
+  // calling thread; empty: it can.
+  std::function<bool()> threadCanBeAwaited;
 };
 
 // One thread to walk, and what the walk gave.
