@@ -8,6 +8,15 @@
 
 namespace ostrel {
 
+// How putting the new copy in the file's place went.
+enum class PlaceOutcome {
+  Placed,
+  // Another process (a viewer, a virus scanner) has the file open for a
+  // moment: trying again later may succeed.
+  Busy,
+  Failed,
+};
+
 // The file system as a save sees it; the Win32 one is in win/.
 class IReportFileStore {
  public:
@@ -18,9 +27,12 @@ class IReportFileStore {
   virtual bool ReadAll(std::string& out) = 0;
   // Writes content to a new file beside the open one and flushes it.
   virtual bool WriteBeside(const std::string& content) = 0;
-  // Puts the file written beside in the open file's place; false leaves the
-  // open file as it was.
-  virtual bool PutInPlace() = 0;
+  // Puts the file written beside in the open file's place. Anything but
+  // Placed leaves the file and the copy beside it as they were, so that it
+  // can be called again.
+  virtual PlaceOutcome PutInPlace() = 0;
+  // Waits between two tries of PutInPlace.
+  virtual void Pause(int milliseconds) = 0;
   // Removes what WriteBeside left, if anything.
   virtual void DiscardBeside() = 0;
   virtual void Close() = 0;
@@ -31,6 +43,11 @@ struct SaveOutcome {
   std::u16string path;  // where it went (or was tried last)
   int count = 0;        // the report's "count"; 0 when it repeats none
 };
+
+// A file held open by another process is tried this often, about a second
+// in all, before the save fails.
+constexpr int kPlaceTries = 10;
+constexpr int kPlacePauseMs = 110;
 
 // Saves report into path, or into fallback when path cannot be opened and a
 // fallback is given.

@@ -121,8 +121,31 @@ TEST(ReportFileStore, SaversOfOneFileTakeTurnsAndTheFileIsOpenedUnshared) {
   EXPECT_EQ(other, INVALID_HANDLE_VALUE);
   if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
   ASSERT_TRUE(first.WriteBeside("new content"));
-  ASSERT_TRUE(first.PutInPlace());
+  ASSERT_EQ(first.PutInPlace(), PlaceOutcome::Placed);
   first.Close();
+  EXPECT_EQ(Read(path), "new content");
+  EXPECT_EQ(GetFileAttributesW((path + L".saving").c_str()), INVALID_FILE_ATTRIBUTES);
+  DeleteFileW(path.c_str());
+}
+
+TEST(ReportFileStore, AFileAnotherProgramHoldsIsBusyAndTakesTheCopyOnceLetGo) {
+  const std::wstring path = TempFolder() + L"held\\bugreport.txt";
+  TWin32ReportFileStore store;
+  ASSERT_TRUE(store.Open(std::u16string(path.begin(), path.end())));
+  ASSERT_TRUE(store.WriteBeside("old content"));
+  ASSERT_EQ(store.PutInPlace(), PlaceOutcome::Placed);
+  ASSERT_TRUE(store.Open(std::u16string(path.begin(), path.end())));
+  ASSERT_TRUE(store.WriteBeside("new content"));
+  // Let go as the move does, then opened by a viewer before the move.
+  store.Close();
+  HANDLE viewer = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(store.PutInPlace(), PlaceOutcome::Busy);
+  CloseHandle(viewer);
+  EXPECT_EQ(Read(path), "old content");
+  EXPECT_EQ(Read(path + L".saving"), "new content");
+  EXPECT_EQ(store.PutInPlace(), PlaceOutcome::Placed);
   EXPECT_EQ(Read(path), "new content");
   EXPECT_EQ(GetFileAttributesW((path + L".saving").c_str()), INVALID_FILE_ATTRIBUTES);
   DeleteFileW(path.c_str());

@@ -86,17 +86,27 @@ bool TWin32ReportFileStore::WriteBeside(const std::string& content) {
   return ok;
 }
 
-bool TWin32ReportFileStore::PutInPlace() {
+PlaceOutcome TWin32ReportFileStore::PutInPlace() {
   // The file is let go only now, with the turn still held.
   if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
   file_ = INVALID_HANDLE_VALUE;
   if (!MoveFileExW(beside_.c_str(), path_.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return false;
+    // Once let go, the file may be opened by anyone for a moment.
+    switch (GetLastError()) {
+      case ERROR_SHARING_VIOLATION:
+      case ERROR_ACCESS_DENIED:
+      case ERROR_LOCK_VIOLATION:
+        return PlaceOutcome::Busy;
+      default:
+        return PlaceOutcome::Failed;
+    }
   }
   besideWritten_ = false;
-  return true;
+  return PlaceOutcome::Placed;
 }
+
+void TWin32ReportFileStore::Pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
 void TWin32ReportFileStore::DiscardBeside() {
   if (besideWritten_) DeleteFileW(beside_.c_str());

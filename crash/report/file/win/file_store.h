@@ -15,7 +15,8 @@ class TWin32ReportFileStore : public IReportFileStore {
   bool Open(const std::u16string& path) override;
   bool ReadAll(std::string& out) override;
   bool WriteBeside(const std::string& content) override;
-  bool PutInPlace() override;
+  PlaceOutcome PutInPlace() override;
+  void Pause(int milliseconds) override;
   void DiscardBeside() override;
   void Close() override;
 
