@@ -104,6 +104,8 @@ void ReportActions::Present() {
         report_.GetText(report_.ReportKind() == ReportKind::Frozen ? "FrozenMsg" : "ExceptMsg"),
         cls, u"", u"", msg);
     if (report_.GetBool("AutoShowBugRep") || report_.GetBool("ShowBtnVis")) {
+      // The wait shows on the console, not in a box over it.
+      report_.SetPlWaitBox(false);
       std::u16string text;
       report_.ReportText(true, text);
       line += u"\r\n\r\n" + text;
