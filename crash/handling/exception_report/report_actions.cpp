@@ -99,21 +99,26 @@ void ReportActions::Present() {
   report_.ExceptionClassName(cls);
   report_.ExceptionText(msg);
   if (host_.IsConsoleProgram()) {
-    std::u16string line = ExpandPlaceholders(
-        report_.OwnerModule(),
-        report_.GetText(report_.ReportKind() == ReportKind::Frozen ? "FrozenMsg" : "ExceptMsg"),
-        cls, u"", u"", msg);
+    auto write = [](const std::u16string& text) {
+      const std::string utf8 = Utf16ToUtf8(text);
+      DWORD written = 0;
+      WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()),
+                &written, nullptr);
+    };
+    // The message goes out at once; the report, when wanted, once complete.
+    write(
+        ExpandPlaceholders(
+            report_.OwnerModule(),
+            report_.GetText(report_.ReportKind() == ReportKind::Frozen ? "FrozenMsg" : "ExceptMsg"),
+            cls, u"", u"", msg) +
+        u"\r\n");
     if (report_.GetBool("AutoShowBugRep") || report_.GetBool("ShowBtnVis")) {
       // The wait shows on the console, not in a box over it.
       report_.SetPlWaitBox(false);
       std::u16string text;
       report_.ReportText(true, text);
-      line += u"\r\n\r\n" + text;
+      write(u"\r\n" + text + u"\r\n");
     }
-    std::string utf8 = Utf16ToUtf8(line) + "\r\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()),
-              &written, nullptr);
     return;
   }
   report_.SetShownInGui();
