@@ -1,8 +1,10 @@
 // One scenario of the stack walk, for callgrind: the images are loaded
 // first, then only the walks are counted (cold: the first walk parses the
 // functions; warm: the tables are kept).
-//   stack_walk_bench chain|deep|stale [cold|warm]: with a round named, only
-//   that walk is counted
+//   stack_walk_bench chain|deep|stale [cold|warm|all] [direct|paged]: with a
+//   round named, only that walk is counted; direct or paged, the memory is
+//   read through a counter (each read a system call on Windows), paged with
+//   the page copies of the live walk over it
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -15,13 +17,35 @@
 #define CALLGRIND_TOGGLE_COLLECT
 #endif
 
+#include "crash/report/disasm/page_copy_reader.h"
 #include "tests/unit/stack/loaded_images.h"
 
 using namespace ostrel;
 
+namespace {
+
+class TCountingReader final : public IMemoryReader {
+ public:
+  explicit TCountingReader(const IMemoryReader& inner) : inner_(inner) {}
+  bool Read(std::uint32_t address, void* dst, std::uint32_t len) const override {
+    ++reads;
+    return inner_.Read(address, dst, len);
+  }
+  bool Query(std::uint32_t address, TRegionInfo& info) const override {
+    return inner_.Query(address, info);
+  }
+  mutable std::size_t reads = 0;
+
+ private:
+  const IMemoryReader& inner_;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   const std::string scenario = argc > 1 ? argv[1] : "chain";
   const std::string counted = argc > 2 ? argv[2] : "";
+  const std::string memory = argc > 3 ? argv[3] : "";
   test::TLoadedImages images;
   std::string error;
   const std::string dir = PELMORA_WALK_FIXTURES;
@@ -56,18 +80,40 @@ int main(int argc, char** argv) {
   request.stackTop = kTop;
   request.stackBottom = s.Sp();
   const std::uint32_t slots = (kTop - s.Sp()) / 4;
-  TStackWalker walker(images.Memory(), images);
+  TCountingReader counter(images.Memory());
+  TPageCopyReader pages(counter, argc > 4 ? std::stoul(argv[4]) : 64);
+  // Read through a counter, the walk is given a snapshot of what is
+  // readable, as the live walk is: unreadable addresses never reach the
+  // memory.
+  TDATryRead snapshot;
+  std::uint32_t at = 0;
+  for (const TMemoryImage::Block& b : images.Memory().Blocks()) {
+    if (b.start > at) AppendRun(snapshot, at, b.start, kNotReadable);
+    at = b.start + static_cast<std::uint32_t>(b.bytes.size());
+    AppendRun(snapshot, b.start, at, b.cls);
+  }
+  AppendRun(snapshot, at, 0, kNotReadable);
+  const TDATryRead* given = memory.empty() ? nullptr : &snapshot;
+  const IMemoryReader* reader = &images.Memory();
+  if (memory == "direct") reader = &counter;
+  if (memory == "paged") reader = &pages;
+  TStackWalker walker(*reader, images);
   for (const char* round : {"cold", "warm"}) {
+    pages.Forget();
+    counter.reads = 0;
     const auto t0 = std::chrono::steady_clock::now();
     const bool count = counted == round;
     if (count) CALLGRIND_START_INSTRUMENTATION;
-    const TWalkResult r = walker.Walk(request, nullptr);
+    const TWalkResult r = walker.Walk(request, given);
     if (count) CALLGRIND_STOP_INSTRUMENTATION;
     const double us =
         std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count();
     std::size_t lines = r.text.empty() ? 0 : 1;
     for (char16_t c : r.text) lines += c == u'\n';
-    std::printf("%s %s: %u slots, %zu lines, %.0f us\n", scenario.c_str(), round, slots, lines, us);
+    std::printf("%s %s: %u slots, %zu lines, %.0f us", scenario.c_str(), round, slots, lines, us);
+    if (!memory.empty())
+      std::printf(", %zu reads of the memory (%s)", counter.reads, memory.c_str());
+    std::printf("\n");
   }
   return 0;
 }

@@ -44,6 +44,16 @@ void Copy(std::uint32_t address, void* dst, std::uint32_t length) {
   std::memcpy(dst, reinterpret_cast<const void*>(std::uintptr_t(address)), length);
 }
 
+// The system copies and fails on a page freed since it was found readable
+// (a thread that ended meanwhile takes its stack with it); a plain copy
+// would fault there.
+bool CopyReadable(std::uint32_t address, void* dst, std::uint32_t length) {
+  SIZE_T copied = 0;
+  return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<LPCVOID>(std::uintptr_t(address)),
+                           dst, length, &copied) &&
+         copied == length;
+}
+
 bool CopyExecuteOnly(std::uint32_t address, void* dst, std::uint32_t length) {
   // The system's probe reads the pages inside its own exception guard.
   if (!g_guardedCopyAbandoned.load()) {
@@ -79,8 +89,7 @@ bool GuardedRead(std::uint32_t address, void* dst, std::uint32_t length,
       snapshot ? ClassifyRange(*snapshot, address, length) : QueryClass(address, length);
   switch (cls) {
     case kReadable:
-      Copy(address, dst, length);
-      return true;
+      return CopyReadable(address, dst, length);
     case kExecuteOnly:
       return CopyExecuteOnly(address, dst, length);
     default:

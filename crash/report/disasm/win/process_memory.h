@@ -9,6 +9,8 @@
 namespace ostrel {
 
 // Reads this process's memory: never faults, reads execute-only pages too.
+// Each read is a system call: for many small reads put a TPageCopyReader
+// over it.
 class TProcessMemoryReader : public IMemoryReader {
  public:
   explicit TProcessMemoryReader(const TDATryRead* snapshot = nullptr) : snapshot_(snapshot) {}

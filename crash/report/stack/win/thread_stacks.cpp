@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "crash/report/disasm/page_copy_reader.h"
 #include "crash/report/disasm/win/process_memory.h"
 #include "crash/report/symbols/symbol_text.h"
 #include "crash/report/symbols/win/loaded_symbols.h"
@@ -34,12 +35,19 @@ class TProcessStackEnvironment final : public IStackEnvironment {
   TDisasmSymbols callbacks_;
 };
 
+// The walk's memory: a stack scan reads every dword, and a system call for
+// each would be slow; a page is read once per thread walked.
+TPageCopyReader& WalkMemory() {
+  static const TProcessMemoryReader reader;
+  static TPageCopyReader pages(reader);
+  return pages;
+}
+
 // The process-wide walker: its tables of modules and parsed functions
 // outlive every report.
 TStackWalker& Walker() {
-  static const TProcessMemoryReader reader;
   static TProcessStackEnvironment environment;
-  static TStackWalker walker(reader, environment);
+  static TStackWalker walker(WalkMemory(), environment);
   return walker;
 }
 
@@ -60,6 +68,8 @@ struct WalkJob {
 };
 
 void WalkOne(ThreadWalk& w, const WalkJob& job, const TDATryRead* snapshot) {
+  // Each thread's stack as it is when its walk starts.
+  WalkMemory().Forget();
   const TProcessMemoryReader reader(snapshot);
   TWalkRequest request;
   request.hideUglyItems = job.options->hideUglyItems;
