@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "crash/report/disasm/page_copy_reader.h"
 #include "crash/report/stack/stack_trace.h"
 #include "tests/unit/stack/loaded_images.h"
 
@@ -281,6 +282,37 @@ TEST(StackWalkRecursion, TenThousandRepeatsShowOnce) {
   EXPECT_TRUE(EndsWith(lines[0], " Inner"));
   EXPECT_TRUE(EndsWith(lines[1], " Recurse"));
   EXPECT_TRUE(EndsWith(lines.back(), " main"));
+}
+
+// The live walk reads each page once and serves the reads from that copy;
+// with few slots, pages are dropped and read again mid-walk.
+TEST(StackWalkPageCopies, AWalkReadAPageAtATimeGivesTheSameTrace) {
+  for (const char* exe : {"walk_fp.exe", "walk_nofp.exe"}) {
+    Program p;
+    ASSERT_NO_FATAL_FAILURE(p.Load(exe));
+    TStackBuilder chain = ChainStack(p, std::string(exe) == "walk_fp.exe");
+    TStackBuilder deep(p.images, kStackTop - 0x8000);
+    deep.Push(p.Return(p.main, p.recurse));
+    for (int i = 0; i < 3000; ++i) deep.Push(p.Return(p.recurse, p.recurse));
+    deep.Push(p.Return(p.recurse, p.inner));
+    TWalkRequest chainRequest = ExceptionAt(p.store, chain),
+                 deepRequest = ExceptionAt(p.store, deep);
+    chainRequest.stackTop = kStackTop;
+    deepRequest.stackTop = kStackTop - 0x8000;
+    for (const TWalkRequest& request : {chainRequest, deepRequest}) {
+      TStackWalker plain(p.images.Memory(), p.images);
+      const TWalkResult direct = plain.Walk(request, nullptr);
+      ASSERT_GE(Lines(direct.text).size(), 3u) << Narrow(direct.text);
+      for (std::size_t slots : {std::size_t{2}, std::size_t{64}}) {
+        TPageCopyReader pages(p.images.Memory(), slots);
+        TStackWalker walker(pages, p.images);
+        const TWalkResult paged = walker.Walk(request, nullptr);
+        EXPECT_EQ(Narrow(paged.text), Narrow(direct.text)) << exe << ", " << slots << " slots";
+        EXPECT_EQ(paged.checksum1, direct.checksum1);
+        EXPECT_EQ(paged.checksum2, direct.checksum2);
+      }
+    }
+  }
 }
 
 TEST(StackWalkRaise, AThrowShowsTheRaisingStatement) {
