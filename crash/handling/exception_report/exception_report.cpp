@@ -36,6 +36,7 @@ ComPtr<TExceptionReport> TExceptionReport::Create(rt::IReportHost& host, const R
   r->relatedObject_ = c.relatedObject;
   r->package_ = c.package;
   r->preparedStack_ = c.preparedStack;
+  r->trace_ = c.trace;
   // A freeze has no object: it is in the general group.
   const std::type_info* type = c.kind == ReportKind::Frozen ? nullptr : r->description_.type;
   r->filter_ = ApplyClassFilter(*r, type, &typeid(EOstrelError));

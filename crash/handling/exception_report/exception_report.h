@@ -42,6 +42,7 @@ struct ReportCreation {
   void* relatedObject = nullptr;
   std::uintptr_t package = 0;
   std::string preparedStack;
+  bool trace = false;  // a trace of the process asked for from outside
 };
 
 class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
@@ -198,6 +199,7 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   void* relatedObject_ = nullptr;
   std::uintptr_t package_ = 0;
   std::string preparedStack_;
+  bool trace_ = false;
   std::u16string reportText_;
   std::uint64_t textChanges_ = ~std::uint64_t{0};  // changes_ when reportText_ was made
   std::atomic<bool> complete_{false};

@@ -68,6 +68,7 @@ void TExceptionReport::BuildSections(TReportFields& sections) {
     try {
       ThreadTitleInput t = titleInput(id);
       t.innerLevel = innerLevel;
+      t.tracing = trace_;
       t.showsTheException = exceptionThread;
       if (HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, id)) {
         const int priority = GetThreadPriority(thread);

@@ -127,6 +127,7 @@ extern "C" DWORD WINAPI OstrelTraceProcess(int mapSize) {
     ostrel::rt::UpdateThreadEntry(GetCurrentThreadId(), nullptr, &name, 0, 0, nullptr);
     ostrel::ReportCreation creation;
     creation.kind = ostrel::ReportKind::Frozen;
+    creation.trace = true;
     creation.address = reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
     creation.settings = ostrel::SettingsForAddress(creation.address);
     ostrel::ComPtr<ostrel::TExceptionReport> report =

@@ -11,7 +11,9 @@ std::u16string Decimal(int value) { return text::SignedDecimal(value); }
 
 std::u16string ThreadSectionTitle(const ThreadTitleInput& t) {
   const bool service = t.name == u"-" || t.name.rfind(u"Ostrel - ", 0) == 0;
-  if (service && !t.showsTheException) return {};
+  const bool traced = t.tracing && (t.name == u"Ostrel - AntiFreezeThread" ||
+                                    t.name == u"Ostrel - HandleExceptionThread");
+  if (service && !t.showsTheException && !traced) return {};
   std::u16string title;
   if (t.name.empty()) {
     title = u"thread $" + HexText16(t.threadId);

@@ -14,6 +14,9 @@ struct ThreadTitleInput {
   bool suspended = false;
   int priority = 0;
   bool showsTheException = false;
+  // A trace asked for from outside: the freeze watcher and the handler
+  // thread are listed too, as they may be what holds the process up.
+  bool tracing = false;
 };
 
 // Empty (no section) for a thread named "-" or one of the reporter's own

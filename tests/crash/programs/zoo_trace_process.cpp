@@ -7,6 +7,7 @@
 // expect output: export found
 // expect output: trace of 100: 99 bytes, NUL, starts with date/time
 // expect output: trace of a megabyte into 4096: 4095 bytes, NUL, starts with date/time
+// expect output: the trace lists the handler thread: yes
 #include <windows.h>
 
 #include <cstring>
@@ -42,5 +43,21 @@ int main() {
   ostrel::SetThreadName(GetCurrentThreadId(), std::u16string(5000, u'n'));
   Trace(trace, view, 100, "100");
   Trace(trace, view, 1 << 20, "a megabyte into 4096");
+  UnmapViewOfFile(view);
+  CloseHandle(map);
+  // Room for the whole trace: the reporter's own handler thread is in it.
+  ostrel::SetThreadName(GetCurrentThreadId(), u"main thread");
+  constexpr int kRoom = 1 << 18;
+  map = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kRoom,
+                           L"OstrelTraceProcessMap");
+  view = static_cast<char*>(MapViewOfFile(map, FILE_MAP_ALL_ACCESS, 0, 0, kRoom));
+  if (!view) return 1;
+  HANDLE thread = CreateThread(nullptr, 0, trace, reinterpret_cast<void*>(kRoom), 0, nullptr);
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  const std::string text(view, strnlen(view, kRoom));
+  zoo::Say(
+      "the trace lists the handler thread: %s",
+      text.find("\r\n\r\nOstrel - HandleExceptionThread ($") != std::string::npos ? "yes" : "no");
   return 0;
 }

@@ -96,6 +96,14 @@ TEST(ThreadTitle, NamesIdsMarksAndServiceThreads) {
   EXPECT_EQ(ThreadSectionTitle(service), u"");
   service.showsTheException = true;
   EXPECT_EQ(ThreadSectionTitle(service), u"Ostrel - HandleExceptionThread ($10):");
+  // A trace from outside lists the watcher and the handler thread, no others.
+  service.showsTheException = false;
+  service.tracing = true;
+  EXPECT_EQ(ThreadSectionTitle(service), u"Ostrel - HandleExceptionThread ($10):");
+  service.name = u"Ostrel - AntiFreezeThread";
+  EXPECT_EQ(ThreadSectionTitle(service), u"Ostrel - AntiFreezeThread ($10):");
+  service.name = u"Ostrel - StackWalkThread";
+  EXPECT_EQ(ThreadSectionTitle(service), u"");
   ThreadTitleInput hidden;
   hidden.name = u"-";
   EXPECT_EQ(ThreadSectionTitle(hidden), u"");
