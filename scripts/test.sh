@@ -80,7 +80,7 @@ outside() {
     [[ "$text" == *"main thread named outside main"* ]] &&
     [[ "$text" == *"handler saw std::runtime_error, show nothing"* ]] || return 1
   # The installed symbol step named the program's own lines in its report.
-  tr -d '\r' <"$out/outside-report.txt" | grep -E ' outside\.exe main +[0-9]+ ' ||
+  tr -d '\r' <"$out/outside-report.txt" | grep -E ' outside\.exe +main +[0-9]+ ' ||
     { echo "outside: the saved report names no line of main.cpp"; return 1; }
 }
 if outside; then echo "outside program: passed"; else echo "outside program: FAILED"; status=1; fi
