@@ -6,8 +6,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/bench-stack"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELMORA_BENCH=ON \
   -DPELMORA_ONLY='crash/(include|base|imaging)|crash/report/(disasm|symbols|stack)|tools|tests/unit/stack|bench/stack' >/dev/null
-cmake --build "$build" --target stack_walk_bench -j "${PELMORA_JOBS:-2}" >/dev/null
+cmake --build "$build" --target stack_walk_bench stack_quality_bench -j "${PELMORA_JOBS:-2}" >/dev/null
 bench="$build/bin/stack_walk_bench"
+echo "== frames found against the true call chain"
+"$build/bin/stack_quality_bench"
+echo "== cost"
 for scenario in chain stale deep; do
   "$bench" "$scenario"
   slots=$("$bench" "$scenario" | sed -n 's/.*: \([0-9]*\) slots.*/\1/p' | head -1)
