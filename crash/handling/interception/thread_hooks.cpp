@@ -111,8 +111,10 @@ std::uintptr_t CreatorAbove(const std::uintptr_t* frame) {
     HMODULE module = nullptr;
     if (GetModuleHandleExW(
             GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCWSTR>(value), &module)) {
-      // Only a value just behind a call is a return address.
+            reinterpret_cast<LPCWSTR>(value), &module) &&
+        value - reinterpret_cast<std::uintptr_t>(module) >= 0x1000) {
+      // Only a value just behind a call is a return address (the bytes
+      // before it lie in the module's code, past its headers).
       const auto* code = reinterpret_cast<const std::uint8_t*>(value);
       if (code[-5] == 0xE8 || code[-6] == 0xFF || code[-2] == 0xFF || code[-3] == 0xFF)
         return value;
