@@ -52,7 +52,7 @@ void TExceptionReport::CompleteReport() {
   // One completion at a time: reports of exceptions in several threads
   // would otherwise list the system side by side.
   static std::mutex oneAtATime;
-  std::lock_guard<std::mutex> hold(oneAtATime);
+  std::unique_lock<std::mutex> hold(oneAtATime);
   try {
     // Without the thread list the sections hold the exception's thread and
     // the main thread; the main thread's stack is completed as well (left
@@ -178,7 +178,8 @@ void TExceptionReport::CompleteReport() {
     Changed();
     LeaveUpdate();
     // Completed while the exception is shown: the handlers of the complete
-    // report run now, on this thread.
+    // report run now, on this thread, with other reports free to complete.
+    hold.unlock();
     if (!completion_.Cancelled().load()) EnterCompletePhase(true);
   } catch (...) {
     // The completion never throws out of its thread; the report keeps what it has.
