@@ -110,7 +110,9 @@ bool PatchCreationCall(CreateRemoteThreadExFn hook, CreationCallPatch& patch) {
 
 void RestoreCreationCall(CreationCallPatch& patch) {
   if (patch.at && patch.length) WriteCode(patch.at, patch.saved, patch.length);
-  patch = {};
+  // real stays: a thread already inside the hook still calls through it.
+  patch.at = 0;
+  patch.length = 0;
 }
 
 bool InSystemThreadModule(std::uintptr_t address) {

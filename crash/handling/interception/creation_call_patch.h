@@ -22,6 +22,7 @@ struct CreationCallPatch {
 // Points CreateThread's call of CreateRemoteThreadEx at hook; false (and
 // nothing changed) when the call cannot be found.
 bool PatchCreationCall(CreateRemoteThreadExFn hook, CreationCallPatch& patch);
+// The call's bytes back; the hook may still be running and keeps real.
 void RestoreCreationCall(CreationCallPatch& patch);
 
 // True when the address lies in one of the system's own modules that a

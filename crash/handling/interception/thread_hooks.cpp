@@ -28,6 +28,8 @@ struct Hooks {
   BeginThreadExFn realBeginThreadEx = nullptr;
   std::vector<void**> patched, patchedBeginThreadEx;
   CreationCallPatch creationCall;
+  // The real functions outlive the hooks: a thread may still be inside one.
+  bool installed = false;
 };
 
 // The program's call of the C run-time's thread start, while the run-time
@@ -152,11 +154,12 @@ std::uintptr_t __cdecl HookedBeginThreadEx(void* security, unsigned stack,
 void InstallThreadHooks() {
   Hooks& hooks = TheHooks();
   // Only the executable's copy of the reporter hooks thread creation.
-  if (hooks.real || Runtime::Get().Module() != GetModuleHandleW(nullptr)) return;
+  if (hooks.installed || Runtime::Get().Module() != GetModuleHandleW(nullptr)) return;
   void* target =
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateThread"));
   if (!target) return;
   hooks.real = reinterpret_cast<CreateThreadFn>(target);
+  hooks.installed = true;
   if (!PatchCreationCall(&HookedCreateRemoteThreadEx, hooks.creationCall))
     PatchImports(target, reinterpret_cast<void*>(&HookedCreateThread), hooks.patched);
   if (void* begin = reinterpret_cast<void*>(
@@ -173,7 +176,7 @@ void RemoveThreadHooks() {
                  reinterpret_cast<void*>(hooks.real));
   RestoreImports(hooks.patchedBeginThreadEx, reinterpret_cast<void*>(&HookedBeginThreadEx),
                  reinterpret_cast<void*>(hooks.realBeginThreadEx));
-  hooks.real = nullptr;
+  hooks.installed = false;
 }
 
 }  // namespace ostrel::rt

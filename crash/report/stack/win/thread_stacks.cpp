@@ -37,18 +37,20 @@ class TProcessStackEnvironment final : public IStackEnvironment {
 
 // The walk's memory: a stack scan reads every dword, and a system call for
 // each would be slow; a page is read once per thread walked.
+// Never destroyed, as the walker below: a completion still running while
+// the process ends must not read through destroyed objects.
 TPageCopyReader& WalkMemory() {
-  static const TProcessMemoryReader reader;
-  static TPageCopyReader pages(reader);
-  return pages;
+  static const auto* reader = new TProcessMemoryReader;
+  static auto* pages = new TPageCopyReader(*reader);
+  return *pages;
 }
 
 // The process-wide walker: its tables of modules and parsed functions
 // outlive every report.
 TStackWalker& Walker() {
-  static TProcessStackEnvironment environment;
-  static TStackWalker walker(WalkMemory(), environment);
-  return walker;
+  static auto* environment = new TProcessStackEnvironment;
+  static auto* walker = new TStackWalker(WalkMemory(), *environment);
+  return *walker;
 }
 
 std::uint32_t RegionTop(std::uintptr_t address) {
