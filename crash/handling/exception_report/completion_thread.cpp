@@ -1,11 +1,23 @@
 #include "crash/handling/exception_report/completion_thread.h"
 
+#include <atomic>
+
 #include "crash/handling/exception_report/exception_report.h"
 #include "crash/handling/threads/lock_probes.h"
 #include "crash/handling/threads/thread_registry.h"
 #include "crash/ui/progress/win/progress_alert.h"
 
 namespace ostrel {
+namespace {
+
+// Completions still running; the program's exit waits for them.
+std::atomic<int> running{0};
+
+}  // namespace
+
+void WaitForRunningCompletions() {
+  for (int waited = 0; running.load() > 0 && waited < 3000; waited += 10) Sleep(10);
+}
 
 CompletionThread::~CompletionThread() {
   cancel_ = true;
@@ -25,12 +37,14 @@ DWORD WINAPI CompletionThread::Main(void* parameter) {
   report->CompleteReport();
   rt::RemoveThreadEntry(GetCurrentThreadId());
   report->Release();  // the completion's own reference
+  --running;
   return 0;
 }
 
 void CompletionThread::Start(bool elsewhere) {
   if (elsewhere && !rt::WaitingIsUnsafe(250)) {
     report_.AddRef();
+    ++running;
     // Deep stacks recurse in the walk's scoring: room for them.
     thread_ =
         CreateThread(nullptr, 1 << 20, Main, &report_, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
@@ -38,6 +52,7 @@ void CompletionThread::Start(bool elsewhere) {
       SetThreadPriority(thread_, THREAD_PRIORITY_ABOVE_NORMAL);
       return;
     }
+    --running;
     report_.Release();
   }
   RunHere();

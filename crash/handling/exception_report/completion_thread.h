@@ -13,6 +13,10 @@ namespace ostrel {
 class IProgressAlert;
 class TExceptionReport;
 
+// Waits (at most 3 s) for the completions still running: the program's exit
+// calls it before it destroys the objects they use.
+void WaitForRunningCompletions();
+
 class CompletionThread {
  public:
   explicit CompletionThread(TExceptionReport& report) : report_(report) {}

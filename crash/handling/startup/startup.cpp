@@ -112,6 +112,14 @@ void DeliverTrace(const std::u16string& text, int mapSize) {
 
 // Pulled into every program that links the reporter (see the CMake package).
 extern "C" {
+// The program's exit (main returning, or exit()) first lets reports still
+// being completed finish: the exit then destroys objects they read.
+extern "C" [[noreturn]] void __real_exit(int code);
+extern "C" [[noreturn]] void __wrap_exit(int code) {
+  ostrel::WaitForRunningCompletions();
+  __real_exit(code);
+}
+
 extern int ostrel_auto_start;
 int ostrel_auto_start = 1;
 }
