@@ -87,13 +87,30 @@ double ThrowNs(int count) {
 
 #ifdef WITH_OSTREL
 volatile double phaseOneAt = 0;
-void OnPhaseOne(ostrel::IExceptionReport*, bool&) { phaseOneAt = NowMs(); }
+// When each step of the handling was reached: phases 1 to 3 and the
+// continue action, on the handler thread.
+volatile double stepAt[4] = {};
+void OnPhaseOne(ostrel::IExceptionReport*, bool&) {
+  phaseOneAt = NowMs();
+  stepAt[0] = phaseOneAt;
+}
+void OnPhase(ostrel::IExceptionReport* report, bool&) {
+  const int phase = report->CurrentPhase();
+  if (phase == 2 || phase == 3) stepAt[phase - 1] = NowMs();
+}
+void OnAction(ostrel::ReportAction action, ostrel::IExceptionReport*, bool&) {
+  if (action == ostrel::kActionContinue) stepAt[3] = NowMs();
+}
 
 void Report(int count) {
   ostrel::RegisterExceptionHandler(OnPhaseOne, ostrel::SyncMode::HandlerThread, 1);
-  std::vector<double> toPhaseOne, toReleased;
+  ostrel::RegisterExceptionHandler(OnPhase, ostrel::SyncMode::HandlerThread, 2);
+  ostrel::RegisterExceptionHandler(OnPhase, ostrel::SyncMode::HandlerThread, 3);
+  ostrel::RegisterActionHandler(OnAction, ostrel::SyncMode::HandlerThread);
+  std::vector<double> toPhaseOne, toReleased, steps[4];
   for (int i = 0; i < count; ++i) {
     phaseOneAt = 0;
+    for (volatile double& at : stepAt) at = 0;
     const double t0 = NowMs();
     try {
       throw std::runtime_error("reported");
@@ -103,9 +120,21 @@ void Report(int count) {
     const double t1 = NowMs();
     if (phaseOneAt > 0) toPhaseOne.push_back(phaseOneAt - t0);
     toReleased.push_back(t1 - t0);
+    if (stepAt[0] > 0 && stepAt[1] > 0 && stepAt[2] > 0 && stepAt[3] > 0) {
+      steps[0].push_back(stepAt[1] - stepAt[0]);
+      steps[1].push_back(stepAt[2] - stepAt[1]);
+      steps[2].push_back(stepAt[3] - stepAt[2]);
+      steps[3].push_back(t1 - stepAt[3]);
+    }
   }
   std::printf("exception to phase 1 on the handler thread: %.3f ms (median of %zu)\n",
               Median(toPhaseOne), toPhaseOne.size());
+  if (!steps[0].empty()) {
+    std::printf(
+        "  phase 1 to 2 (screenshot, header and sections built, completion started): %.3f ms\n"
+        "  phase 2 to 3: %.3f ms; phase 3 to continue: %.3f ms; continue to released: %.3f ms\n",
+        Median(steps[0]), Median(steps[1]), Median(steps[2]), Median(steps[3]));
+  }
   std::printf("exception to the raising thread released (show setting 4): %.3f ms\n",
               Median(toReleased));
 }
