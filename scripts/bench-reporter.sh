@@ -33,4 +33,10 @@ run "$bin/reporter_bench.exe" report 30
 # From an exception to the complete report, every thread's stack walked.
 for n in 1 5 20; do run "$bin/complete_bench.exe" complete "$n"; done
 run "$bin/complete_bench.exe" complete 1 deep
+# The memory of the first report, with and without the program's symbol
+# information, and where it went (new committed private regions).
+echo "with symbols:"
+PELMORA_BENCH_REGIONS=1 run "$bin/complete_bench.exe" complete 1
+echo "without symbols:"
+PELMORA_BENCH_REGIONS=1 run "$bin/complete_bench_bare.exe" complete 1
 echo "(goal: the complete report with 20 threads within 1 s)"

@@ -90,7 +90,11 @@ volatile double phaseOneAt = 0;
 // When each step of the handling was reached: phases 1 to 3 and the
 // continue action, on the handler thread.
 volatile double stepAt[4] = {};
-void OnPhaseOne(ostrel::IExceptionReport*, bool&) {
+bool keepClipboardCopy = true;
+void OnPhaseOne(ostrel::IExceptionReport* report, bool&) {
+  // Without the clipboard copy (on by default) nothing waits for the
+  // complete report.
+  if (!keepClipboardCopy) report->SetAutoClip(false);
   phaseOneAt = NowMs();
   stepAt[0] = phaseOneAt;
 }
@@ -102,7 +106,8 @@ void OnAction(ostrel::ReportAction action, ostrel::IExceptionReport*, bool&) {
   if (action == ostrel::kActionContinue) stepAt[3] = NowMs();
 }
 
-void Report(int count) {
+void Report(int count, bool clipboard) {
+  keepClipboardCopy = clipboard;
   ostrel::RegisterExceptionHandler(OnPhaseOne, ostrel::SyncMode::HandlerThread, 1);
   ostrel::RegisterExceptionHandler(OnPhase, ostrel::SyncMode::HandlerThread, 2);
   ostrel::RegisterExceptionHandler(OnPhase, ostrel::SyncMode::HandlerThread, 3);
@@ -118,6 +123,9 @@ void Report(int count) {
       ostrel::ReportException(true);
     }
     const double t1 = NowMs();
+    // Without the copy the completion goes on in the background: the next
+    // exception waits until it is done, so as not to time the two together.
+    if (!clipboard) Sleep(400);
     if (phaseOneAt > 0) toPhaseOne.push_back(phaseOneAt - t0);
     toReleased.push_back(t1 - t0);
     if (stepAt[0] > 0 && stepAt[1] > 0 && stepAt[2] > 0 && stepAt[3] > 0) {
@@ -135,7 +143,8 @@ void Report(int count) {
         "  phase 2 to 3: %.3f ms; phase 3 to continue: %.3f ms; continue to released: %.3f ms\n",
         Median(steps[0]), Median(steps[1]), Median(steps[2]), Median(steps[3]));
   }
-  std::printf("exception to the raising thread released (show setting 4): %.3f ms\n",
+  std::printf("exception to the raising thread released (show setting 4, %s): %.3f ms\n",
+              clipboard ? "AutoClip: waits for the complete report" : "AutoClip off",
               Median(toReleased));
 }
 
@@ -181,6 +190,21 @@ DWORD WINAPI Waiter(void* recursing) {
   return static_cast<DWORD>(recursing ? Deep(10000) : WaitForSingleObject(g_release, INFINITE));
 }
 
+// Committed private regions: where the first report's memory went
+// (PELMORA_BENCH_REGIONS=1 lists the new ones of 64 KB and more).
+std::vector<std::pair<std::uintptr_t, std::size_t>> PrivateRegions() {
+  std::vector<std::pair<std::uintptr_t, std::size_t>> regions;
+  MEMORY_BASIC_INFORMATION region{};
+  for (const char* at = nullptr;
+       VirtualQuery(at, &region, sizeof region) == sizeof region && at <= at + region.RegionSize;
+       at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
+      regions.emplace_back(reinterpret_cast<std::uintptr_t>(region.BaseAddress), region.RegionSize);
+    if (region.RegionSize == 0) break;
+  }
+  return regions;
+}
+
 void Complete(int threads, bool deep) {
   g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   std::vector<HANDLE> started;
@@ -197,6 +221,7 @@ void Complete(int threads, bool deep) {
   for (int round = 0; round < 4; ++round) {
     completeAt = 0;
     const std::size_t before = PrivateBytes();
+    const auto regionsBefore = PrivateRegions();
     const double t0 = NowMs();
     try {
       throw std::runtime_error("reported");
@@ -204,6 +229,21 @@ void Complete(int threads, bool deep) {
       ostrel::ReportException(true);
     }
     const std::size_t cost = PrivateBytes() - before;
+    if (round == 0 && std::getenv("PELMORA_BENCH_REGIONS")) {
+      for (const auto& [base, size] : PrivateRegions()) {
+        std::size_t had = 0;
+        for (const auto& [b, s] : regionsBefore) {
+          if (b == base) had = s;
+        }
+        if (size >= had + (64 << 10)) {
+          MEMORY_BASIC_INFORMATION info{};
+          VirtualQuery(reinterpret_cast<void*>(base), &info, sizeof info);
+          std::printf("  new private region %08x: +%zu KB (allocation %08x)\n",
+                      static_cast<unsigned>(base), (size - had) / 1024,
+                      static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(info.AllocationBase)));
+        }
+      }
+    }
     (round == 0 ? firstCost : laterCost) = cost;
     if (completeAt > 0) times.push_back(completeAt - t0);
   }
@@ -256,7 +296,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (mode == "report" && argc > 2) {
-    Report(std::atoi(argv[2]));
+    Report(std::atoi(argv[2]), true);
+    Report(std::atoi(argv[2]), false);
     return 0;
   }
 #endif
