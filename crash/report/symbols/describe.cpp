@@ -27,7 +27,7 @@ std::u16string FunctionNameInSymbols(const TMapFile& symbols, std::uint32_t addr
   if (!pub.valid || pub.address != address) return {};
   const TMfSegment segment = SegmentAt(symbols, true, address);
   std::u16string text =
-      segment.valid && !segment.unit.empty() ? segment.unit + u"." + pub.name : pub.name;
+      segment.valid && !segment.unit.empty() ? segment.unit.str() + u"." + pub.name : pub.name;
   if (text.find(u'%') != std::u16string::npos)
     text += u" (" + std::u16string(FileNamePart(symbols.moduleFileName)) + u")";
   return text;

@@ -45,7 +45,7 @@ namespace {
 std::uint32_t FindInUnit(const TMapFile& symbols, bool code, std::u16string_view unit, bool exact,
                          std::u16string_view name) {
   for (const TMfSegment& seg : symbols.segments) {
-    if (seg.code != code || !EqualsNoCase(seg.unit, unit)) continue;
+    if (seg.code != code || !EqualsNoCase(seg.unit.str(), unit)) continue;
     const auto& pubs = symbols.publics;
     auto it = std::lower_bound(pubs.begin(), pubs.end(), seg.start,
                                [](const TMfPublic& p, std::uint32_t a) { return p.address < a; });

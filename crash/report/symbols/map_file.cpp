@@ -1,11 +1,28 @@
 #include "crash/report/symbols/map_file.h"
 
 #include <algorithm>
+#include <mutex>
+#include <unordered_set>
 
 #include "crash/report/symbols/demangle.h"
 #include "crash/report/symbols/symbol_text.h"
 
 namespace ostrel {
+
+TUnitName::TUnitName(std::u16string_view name) {
+  if (name.empty()) return;
+  // Never destroyed: segments of any module point into it for good.
+  static auto* pool = new std::unordered_set<std::u16string>;
+  static auto* lock = new std::mutex;
+  std::lock_guard<std::mutex> hold(*lock);
+  name_ = &*pool->emplace(name).first;
+}
+
+const std::u16string& TUnitName::str() const {
+  static const std::u16string none;
+  return name_ ? *name_ : none;
+}
+
 namespace {
 
 bool SegmentLess(const TMfSegment& a, const TMfSegment& b) {
@@ -36,13 +53,13 @@ void TMapFile::AddSegment(bool code, bool addBase, bool sort, bool merge, std::u
   if (merge && lastSegment[kind] >= 0) {
     TMfSegment& last = segments[static_cast<std::size_t>(lastSegment[kind])];
     const std::uint64_t lastEnd = EndOf(last);
-    if (EqualsNoCase(last.unit, name) && start >= last.start && start <= lastEnd + 2) {
+    if (EqualsNoCase(last.unit.str(), name) && start >= last.start && start <= lastEnd + 2) {
       const std::uint64_t end = std::max(lastEnd, std::uint64_t{start} + length);
       last.length = static_cast<std::uint32_t>(end - last.start);
       return;
     }
   }
-  TMfSegment segment{true, code, start, length, std::move(name), false};
+  TMfSegment segment{true, code, start, length, TUnitName(name), false};
   if (sort && segmentsSorted_) {
     const auto at = std::upper_bound(segments.begin(), segments.end(), segment, SegmentLess);
     const auto index = at - segments.begin();
@@ -87,7 +104,7 @@ void TMapFile::AddPublic(bool code, std::u16string_view name, bool extendSegment
     const int last = lastSegment[kind];
     const std::u16string_view unit = demangled.unit;
     if (last >= 0 &&
-        (unit.empty() || EqualsNoCase(segments[static_cast<std::size_t>(last)].unit, unit))) {
+        (unit.empty() || EqualsNoCase(segments[static_cast<std::size_t>(last)].unit.str(), unit))) {
       TMfSegment& seg = segments[static_cast<std::size_t>(last)];
       if (address >= seg.start && address - seg.start >= seg.length)
         seg.length = address - seg.start + 1;
@@ -131,7 +148,7 @@ void TMapFile::TidySegments(bool firstPass) {
   merged.reserve(kept.size());
   for (TMfSegment& s : kept) {
     if (!merged.empty() && merged.back().code == s.code &&
-        EqualsNoCase(merged.back().unit, s.unit) && EndOf(merged.back()) >= s.start) {
+        EqualsNoCase(merged.back().unit.str(), s.unit.str()) && EndOf(merged.back()) >= s.start) {
       TMfSegment& m = merged.back();
       m.length = static_cast<std::uint32_t>(std::max(EndOf(m), EndOf(s)) - m.start);
       m.hasLines = m.hasLines || s.hasLines;

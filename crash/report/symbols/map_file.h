@@ -9,12 +9,29 @@
 
 namespace ostrel {
 
+// A unit's name, one copy per distinct name for the whole process: a
+// program has tens of thousands of segments but few units, and a copy per
+// segment took megabytes when symbols were first loaded in a crash.
+class TUnitName {
+ public:
+  TUnitName() = default;
+  TUnitName(std::u16string_view name);  // NOLINT: names convert freely
+  const std::u16string& str() const;
+  operator const std::u16string&() const { return str(); }  // NOLINT
+  bool empty() const { return str().empty(); }
+  std::size_t size() const { return str().size(); }
+  friend bool operator==(const TUnitName& a, std::u16string_view b) { return a.str() == b; }
+
+ private:
+  const std::u16string* name_ = nullptr;  // in the process's pool, never freed
+};
+
 struct TMfSegment {
   bool valid = false;
   bool code = false;
   std::uint32_t start = 0;
   std::uint32_t length = 0;
-  std::u16string unit;
+  TUnitName unit;
   bool hasLines = false;  // minimal data: the unit had line numbers
 };
 
