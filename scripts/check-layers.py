@@ -27,7 +27,7 @@ LAYERS = [
     ["crash/report/compose"],
     ["crash/report/file"],
     ["crash/report/lists"],
-    ["crash/ui/progress", "crash/ui/choice_box", "crash/ui/clipboard"],
+    ["crash/ui/progress", "crash/ui/choice_box", "crash/ui/clipboard", "crash/ui/exception_box"],
     ["crash/handling/threads"],
     ["crash/handling/lifetime"],
     ["crash/handling/exception_report"],
