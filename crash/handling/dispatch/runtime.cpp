@@ -55,6 +55,7 @@ class RuntimeReportHost final : public IReportHost {
     return Runtime::Get().MillisecondsSinceStart();
   }
   HMODULE Module() const override { return Runtime::Get().Module(); }
+  HWND MainThreadWindow() const override { return Runtime::Get().MessageWindow(); }
   const ExceptionHistory& History() override { return Runtime::Get().History(); }
   void FinishHandling(TExceptionReport& report, bool waitForSending) override {
     rt::FinishHandling(report, waitForSending);

@@ -8,6 +8,7 @@
 #include "crash/report/file/report_path.h"
 #include "crash/report/file/report_save.h"
 #include "crash/report/file/win/file_store.h"
+#include "crash/report/file/win/report_output.h"
 
 namespace ostrel::rt {
 namespace {
@@ -43,7 +44,37 @@ ReportFileRules RulesOf(TExceptionReport& settings) {
   return rules;
 }
 
+std::u16string ExeFolder() {
+  const std::u16string path = ExePath();
+  return path.substr(0, path.find_last_of(u'\\') + 1);
+}
+
+ReportOutputSettings OutputSettingsOf(TExceptionReport& report) {
+  ReportOutputSettings s;
+  s.bugRepFile = report.GetText("BugRepFile");
+  s.saveTitle = report.GetText("SaveBtnTxt");
+  s.printTitle = report.GetText("PrintBtnTxt");
+  s.exeFolder = ExeFolder();
+  s.fallback = FallbackPath(s.bugRepFile);
+  s.rules = RulesOf(report);
+  return s;
+}
+
 }  // namespace
+
+bool SaveBugReportInteractively(TExceptionReport& report, const std::u16string& text,
+                                void* window) {
+  if (text.empty()) return false;
+  const bool saved =
+      SaveReportInteractively(text, static_cast<HWND>(window), OutputSettingsOf(report));
+  if (saved) report.SetSavedFlag(true);
+  return saved;
+}
+
+bool PrintBugReport(TExceptionReport& report, const std::u16string& text, void* window) {
+  return !text.empty() &&
+         PrintReportText(text, static_cast<HWND>(window), OutputSettingsOf(report));
+}
 
 bool SaveBugReportAutomatically(TExceptionReport& report, const std::u16string& text) {
   if (text.empty()) return false;

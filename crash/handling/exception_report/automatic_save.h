@@ -12,4 +12,9 @@ namespace ostrel::rt {
 
 bool SaveBugReportAutomatically(TExceptionReport& report, const std::u16string& text);
 
+// Saving where the user chooses (a dialog owned by window) and printing;
+// false when cancelled or when nothing was written.
+bool SaveBugReportInteractively(TExceptionReport& report, const std::u16string& text, void* window);
+bool PrintBugReport(TExceptionReport& report, const std::u16string& text, void* window);
+
 }  // namespace ostrel::rt

@@ -4,20 +4,13 @@
 #include <vector>
 
 #include "crash/base/utf.h"
+#include "crash/handling/exception_report/automatic_save.h"
 #include "crash/handling/exception_report/exception_report.h"
 #include "crash/handling/lifetime/win/process_support.h"
 #include "crash/settings/win/process_settings.h"
-#include "crash/ui/choice_box/win/choice_box.h"
+#include "crash/ui/exception_box/win/exception_box.h"
 
 namespace ostrel {
-namespace {
-
-// What the box is told when an action ends the handling it shows.
-constexpr UINT kBoxEnd = WM_USER + 779;
-constexpr UINT kBoxShowReport = WM_USER + 778;
-
-}  // namespace
-
 DispatchContext ReportActions::Dispatch() {
   DispatchContext d;
   d.report = &report_;
@@ -47,24 +40,37 @@ void ReportActions::OpenView(void* window) {
   if (box) PostMessageW(box, kBoxShowReport, 0, 0);
 }
 
-// Sending, saving and printing arrive with the delivery and report file;
-// until then the actions only tell their handlers.
+// The "after" codes fire only for an action that was done. Sending
+// arrives with the delivery: until then nothing is sent, and nothing said
+// to be.
 void ReportActions::Send(void* window) {
   bool handled = false;
   Fire(kActionSend, window, handled);
-  if (!handled) Fire(kActionSent, window, handled);
+  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
 void ReportActions::Save(void* window) {
   bool handled = false;
   Fire(kActionSave, window, handled);
-  if (!handled) Fire(kActionSaved, window, handled);
+  if (!handled) {
+    std::u16string text;
+    report_.ReportText(true, text);
+    bool ignored = false;
+    if (rt::SaveBugReportInteractively(report_, text, window)) Fire(kActionSaved, window, ignored);
+  }
+  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
 void ReportActions::Print(void* window) {
   bool handled = false;
   Fire(kActionPrint, window, handled);
-  if (!handled) Fire(kActionPrinted, window, handled);
+  if (!handled) {
+    std::u16string text;
+    report_.ReportText(true, text);
+    bool ignored = false;
+    if (rt::PrintBugReport(report_, text, window)) Fire(kActionPrinted, window, ignored);
+  }
+  SetCursor(LoadCursorW(nullptr, IDC_ARROW));
 }
 
 void ReportActions::Continue(void* window) {
@@ -122,34 +128,35 @@ void ReportActions::Present() {
     return;
   }
   report_.SetShownInGui();
-  const bool canContinue = report_.Continuable();
-  std::vector<std::u16string> buttons;
-  std::vector<ReportAction> actions;
-  if (canContinue) {
-    buttons.push_back(u"Continue");
-    actions.push_back(kActionContinue);
-  }
-  buttons.push_back(u"Restart");
-  actions.push_back(kActionRestart);
-  buttons.push_back(u"Close");
-  actions.push_back(kActionClose);
-  const int chosen = ChoiceBox(report_.GetText("TitleBar"), cls + u": " + msg, buttons);
-  if (chosen < 0) {
-    // Closed without a choice: a continuable exception goes on.
-    if (canContinue) Continue(nullptr);
-    return;
-  }
-  switch (actions[static_cast<std::size_t>(chosen)]) {
-    case kActionContinue:
-      Continue(nullptr);
-      break;
-    case kActionRestart:
-      Restart(nullptr);
-      break;
-    default:
-      Close(nullptr);
-      break;
-  }
+  const ShowMode show = report_.ShowMode();
+  // The assistant instead of the box arrives with the assistants; until
+  // then, as for an assistant that does not exist, the full box.
+  const box::BoxMode mode = show == ShowMode::PlainWithDetails ? box::BoxMode::PlainWithDetails
+                            : show == ShowMode::Plain          ? box::BoxMode::Plain
+                                                               : box::BoxMode::Full;
+  ExceptionBoxHost boxHost;
+  boxHost.autoButtonDue = [this](std::int32_t value) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return host_.History().AutoButtonDue(value, ticks / 10000000u);
+  };
+  boxHost.fireAction = [this](int code, HWND window) {
+    bool handled = false;
+    Fire(static_cast<ReportAction>(code), window, handled);
+  };
+  boxHost.expand = [this, cls, msg](const std::u16string& text) {
+    return ExpandPlaceholders(report_.OwnerModule(), text, cls, u"", u"", msg);
+  };
+  boxHost.watchMainThread = [this](HWND box) {
+    // The freeze watcher's probe, answered to the box once the main thread
+    // serves messages again.
+    if (HWND main = host_.MainThreadWindow())
+      PostMessageW(main, RegisterWindowMessageW(L"OstrelFreezeProbe"),
+                   reinterpret_cast<WPARAM>(box), 0);
+  };
+  RunExceptionBox(report_, mode, true, boxHost);
 }
 
 }  // namespace ostrel

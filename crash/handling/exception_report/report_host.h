@@ -30,6 +30,8 @@ class IReportHost {
   virtual std::int64_t MillisecondsSinceStart() const = 0;
   // The module that carries this copy of the reporter.
   virtual HMODULE Module() const = 0;
+  // The main thread's hidden message window; null when there is none.
+  virtual HWND MainThreadWindow() const = 0;
   // The exception times a restarted program inherits.
   virtual const ExceptionHistory& History() = 0;
   // The end of handling (the automatic actions, a background send), before

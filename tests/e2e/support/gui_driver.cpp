@@ -178,6 +178,45 @@ BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lParam) {
 }
 }  // namespace
 
+namespace {
+BOOL CALLBACK FindExceptionBoxProc(HWND hwnd, LPARAM lParam) {
+  auto* a = reinterpret_cast<BoxArgs*>(lParam);
+  wchar_t cls[64] = {};
+  GetClassNameW(hwnd, cls, 64);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hwnd, &owner);
+  if (wcscmp(cls, L"OstrelWndClass") == 0 && (a->pid == 0 || owner == a->pid) &&
+      IsWindowVisible(hwnd)) {
+    a->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
+HWND FindExceptionBox(DWORD pid) {
+  BoxArgs args{pid, nullptr};
+  EnumWindows(FindExceptionBoxProc, reinterpret_cast<LPARAM>(&args));
+  return args.found;
+}
+
+std::wstring ExceptionBoxMessage(HWND box) {
+  HWND text = FindWindowExW(box, nullptr, L"Static", nullptr);
+  wchar_t buffer[1024] = {};
+  if (text) GetWindowTextW(text, buffer, 1024);
+  return buffer;
+}
+
+HWND ExceptionBoxButton(HWND box, const std::wstring& caption) {
+  HWND child = nullptr;
+  while ((child = FindWindowExW(box, child, L"Button", nullptr)) != nullptr) {
+    wchar_t text[256] = {};
+    GetWindowTextW(child, text, 256);
+    if (caption == text) return child;
+  }
+  return nullptr;
+}
+
 HWND FindMessageBox(DWORD pid) {
   BoxArgs args{pid, nullptr};
   EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&args));

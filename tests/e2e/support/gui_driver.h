@@ -39,6 +39,11 @@ void TypeChar(HWND hwnd, wchar_t ch);
 
 // The first message box (#32770 with static 0xFFFF) of the process.
 HWND FindMessageBox(DWORD pid);
+// The reporter's exception box of the process (class OstrelWndClass), its
+// message, and its button with the caption.
+HWND FindExceptionBox(DWORD pid);
+std::wstring ExceptionBoxMessage(HWND box);
+HWND ExceptionBoxButton(HWND box, const std::wstring& caption);
 std::wstring MessageBoxText(HWND box);
 // The text, or nothing when the box did not answer in time (a busy
 // emulator): the caller asks again rather than taking it for empty.

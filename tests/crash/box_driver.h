@@ -1,0 +1,38 @@
+#pragma once
+// Drives the exception box from a thread of the crashing program, as a user
+// would: waits for it, reads its buttons and tabs, saves a picture of it,
+// and presses a button.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace zoo {
+
+struct BoxSeen {
+  HWND window = nullptr;
+  std::string title;
+  std::vector<std::string> buttons;  // captions, in creation order
+  std::vector<bool> enabled;
+  std::string focused;            // caption of the button with the focus, if any
+  std::vector<std::string> tabs;  // empty without the details view
+  int listRows = -1;              // rows of the current tab's list; -1: none
+};
+
+// The next box that appears (waiting at most the given time); window null
+// when none came. picture: saved as a BMP beside the program.
+BoxSeen WaitForBox(int milliseconds, const char* picture);
+
+// Presses the button with that caption (posted, as a click would be);
+// false when the box has none.
+bool PressBoxButton(const BoxSeen& box, const std::string& caption);
+
+// Waits until the box window is gone.
+bool WaitForBoxGone(HWND window, int milliseconds);
+
+// Starts a thread that runs the work (a driver) and returns at once;
+// Finished waits (a while) until it has done so.
+void Detached(void (*work)());
+void Finished();
+
+}  // namespace zoo
