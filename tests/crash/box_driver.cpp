@@ -125,6 +125,30 @@ bool PressBoxButton(const BoxSeen& box, const std::string& caption) {
   return false;
 }
 
+void PressBoxKey(const BoxSeen& box, WPARAM key) {
+  GUITHREADINFO gui{sizeof gui};
+  HWND target = box.window;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(box.window, nullptr), &gui) && gui.hwndFocus)
+    target = gui.hwndFocus;
+  PostMessageW(target, WM_KEYDOWN, key, 1);
+  PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+}
+
+bool SelectBoxTab(const BoxSeen& box, const std::string& title) {
+  HWND tabs = FindWindowExW(box.window, nullptr, WC_TABCONTROLW, nullptr);
+  if (!tabs) return false;
+  for (std::size_t i = 0; i < box.tabs.size(); ++i) {
+    if (box.tabs[i] != title) continue;
+    RECT r{};
+    SendMessageW(tabs, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&r));
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(tabs, WM_LBUTTONUP, 0, at);
+    return true;
+  }
+  return false;
+}
+
 bool WaitForBoxGone(HWND window, int milliseconds) {
   for (int waited = 0; waited < milliseconds; waited += 50) {
     if (!IsWindow(window)) return true;

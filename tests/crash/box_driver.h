@@ -27,6 +27,12 @@ BoxSeen WaitForBox(int milliseconds, const char* picture);
 // false when the box has none.
 bool PressBoxButton(const BoxSeen& box, const std::string& caption);
 
+// A key pressed while the box has the keyboard (posted to its focus).
+void PressBoxKey(const BoxSeen& box, WPARAM key);
+
+// Clicks the tab with that title in the details view; false without one.
+bool SelectBoxTab(const BoxSeen& box, const std::string& title);
+
 // Waits until the box window is gone.
 bool WaitForBoxGone(HWND window, int milliseconds);
 

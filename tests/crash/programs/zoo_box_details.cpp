@@ -8,6 +8,7 @@
 // expect output: first tabs: general|call stack
 // expect output: general rows: more than 10
 // expect output: show button in the details box: no
+// expect output: call stack rows: more than 2
 // expect output: action 11
 // expect output: main goes on
 #include <windows.h>
@@ -36,6 +37,10 @@ void Drive() {
   std::string all;
   for (const std::string& t : box.tabs) all += t + "|";
   zoo::Say("all tabs: %s", all.c_str());
+  const std::string stacks = box.tabs.size() > 1 ? box.tabs[1] : "";
+  zoo::SelectBoxTab(box, stacks);
+  const zoo::BoxSeen again = zoo::WaitForBox(5000, "zoo_box_callstack.bmp");
+  zoo::Say("call stack rows: %s", again.listRows > 2 ? "more than 2" : "2 or fewer");
   zoo::PressBoxButton(box, "continue application");
   zoo::WaitForBoxGone(box.window, 10000);
 }

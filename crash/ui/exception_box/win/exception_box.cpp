@@ -229,7 +229,7 @@ void TExceptionBox::CreateButtons() {
     const box::BoxRect& r = layout_.buttons[i];
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
     style |= plain_ ? (static_cast<int>(i) == focused_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)
-                    : BS_OWNERDRAW;
+                    : BS_OWNERDRAW | BS_NOTIFY;  // BS_NOTIFY: told of focus changes
     buttons_[i] = CreateWindowExW(
         0, L"BUTTON", WidePtr(captions_[i]), style, r.x, r.y, r.width, r.height, window_,
         reinterpret_cast<HMENU>(kButtonIdBase + static_cast<int>(i)), instance, nullptr);
