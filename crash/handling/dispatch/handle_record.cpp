@@ -24,24 +24,30 @@ std::uint64_t SecondsSince1601() {
   return ticks / 10000000u;
 }
 
-// Runs once the report is complete: the automatic actions.
+// Runs once, when the report is first complete: the automatic send (with
+// the delivery) and the copy to the clipboard. The automatic save waits for
+// the end of handling, so that what the box and its handlers add is saved.
 void AutoActions(bool complete, const std::u16string& text, IExceptionReport* report) {
   if (!complete || !report) return;
   auto* r = static_cast<TExceptionReport*>(report);
-  // Sending on its own arrives with delivery.
-  if (r->GetBool("AutoSave") && !(r->GetBool("AutoSaveIfNotSent") && r->SentFlag()) &&
-      r->FirstAutomaticSave() && !text.empty()) {
-    bool handled = false;
-    r->FireActions(kActionSave, nullptr, handled);
-    if (!handled && SaveBugReportAutomatically(*r, text)) {
-      bool ignored = false;
-      r->FireActions(kActionSaved, nullptr, ignored);
-    }
-  }
-  if (r->GetBool("AutoClip")) {
-    CopyToClipboard(text);
-  } else {
-    r->UnregisterReportCallback(AutoActions);
+  if (!r->FirstCompletion()) return;
+  if (r->GetBool("AutoClip") && !text.empty()) CopyToClipboard(text);
+}
+
+// The automatic save, once per report, when it is not to wait for a send
+// that happened.
+void AutomaticSave(TExceptionReport& r) {
+  if (!r.MakeBugReport() || !r.GetBool("AutoSave")) return;
+  if (r.GetBool("AutoSaveIfNotSent") && r.SentFlag()) return;
+  if (!r.FirstAutomaticSave()) return;
+  std::u16string text;
+  r.ReportText(true, text);
+  if (text.empty()) return;
+  bool handled = false;
+  r.FireActions(kActionSave, nullptr, handled);
+  if (!handled && SaveBugReportAutomatically(r, text)) {
+    bool ignored = false;
+    r.FireActions(kActionSaved, nullptr, ignored);
   }
 }
 
@@ -55,6 +61,7 @@ void FinishHandling(TExceptionReport& report, bool /*waitForSending*/) {
     std::u16string text;
     report.ReportText(true, text);
   }
+  AutomaticSave(report);
 }
 
 void HandleRecord(const ExceptionMessageRecord& record) {

@@ -155,6 +155,7 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   void SetSavedFlag(bool value) { saved_ = value; }
   // True exactly once per report.
   bool FirstAutomaticSave() { return automaticSaves_.fetch_add(1) == 0; }
+  bool FirstCompletion() { return completions_.fetch_add(1) == 0; }
   // The header and the sections with their placeholders, built once
   // (report_composition.cpp); the completion fills them in
   // (report_completion.cpp), normally on a thread of its own.
@@ -219,6 +220,7 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   bool screenshotTried_ = false;
   std::atomic<int> updates_{0};
   std::atomic<int> automaticSaves_{0};
+  std::atomic<int> completions_{0};
   std::atomic<bool> sent_{false}, saved_{false};
   // Set by whichever thread changes the report while an update is open.
   std::atomic<bool> changedWhileUpdating_{false};
