@@ -125,13 +125,22 @@ bool PressBoxButton(const BoxSeen& box, const std::string& caption) {
   return false;
 }
 
-void PressBoxKey(const BoxSeen& box, WPARAM key) {
+namespace {
+HWND KeyTarget(const BoxSeen& box) {
   GUITHREADINFO gui{sizeof gui};
-  HWND target = box.window;
   if (GetGUIThreadInfo(GetWindowThreadProcessId(box.window, nullptr), &gui) && gui.hwndFocus)
-    target = gui.hwndFocus;
-  PostMessageW(target, WM_KEYDOWN, key, 1);
-  PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    return gui.hwndFocus;
+  return box.window;
+}
+}  // namespace
+
+void PressBoxKey(const BoxSeen& box, WPARAM key) {
+  HoldBoxKey(box, key, true);
+  HoldBoxKey(box, key, false);
+}
+
+void HoldBoxKey(const BoxSeen& box, WPARAM key, bool down) {
+  PostMessageW(KeyTarget(box), down ? WM_KEYDOWN : WM_KEYUP, key, down ? 1 : 0xC0000001);
 }
 
 bool SelectBoxTab(const BoxSeen& box, const std::string& title) {

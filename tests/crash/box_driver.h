@@ -27,8 +27,10 @@ BoxSeen WaitForBox(int milliseconds, const char* picture);
 // false when the box has none.
 bool PressBoxButton(const BoxSeen& box, const std::string& caption);
 
-// A key pressed while the box has the keyboard (posted to its focus).
+// A key pressed while the box has the keyboard (posted to its focus), or
+// only held down or let go (a modifier around another key).
 void PressBoxKey(const BoxSeen& box, WPARAM key);
+void HoldBoxKey(const BoxSeen& box, WPARAM key, bool down);
 
 // Clicks the tab with that title in the details view; false without one.
 bool SelectBoxTab(const BoxSeen& box, const std::string& title);

@@ -873,6 +873,9 @@ LRESULT TExceptionBox::Handle(UINT message, WPARAM w, LPARAM l) {
 
 void TExceptionBox::Loop() {
   MSG msg;
+  // Ctrl as this loop saw it go down and up, besides the key state (which
+  // keys posted by another program, a screen reader say, do not set).
+  bool controlHeld = false;
   while (window_ && IsWindow(window_)) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) {
@@ -881,6 +884,8 @@ void TExceptionBox::Loop() {
       break;
     }
     if (got < 0) break;
+    if ((msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && msg.wParam == VK_CONTROL)
+      controlHeld = msg.message == WM_KEYDOWN;
     if (msg.message == WM_KEYDOWN) {
       if (msg.wParam == VK_ESCAPE) {
         PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -890,7 +895,7 @@ void TExceptionBox::Loop() {
         if (host_.fireAction) host_.fireAction(10, window_);
         continue;
       }
-      if (msg.wParam == 'C' && (GetKeyState(VK_CONTROL) & 0x8000)) {
+      if (msg.wParam == 'C' && (controlHeld || (GetKeyState(VK_CONTROL) & 0x8000))) {
         CopyToClipboardKey();
         continue;
       }
