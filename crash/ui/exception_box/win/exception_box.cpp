@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -41,6 +42,14 @@ std::u16string Text(IExceptionReport& r, Get get) {
   (r.*get)(out);
   return out;
 }
+
+// What the report's change callback reaches. The report calls its
+// callbacks from a copy of its list, so one may still arrive after the box
+// unregistered and is gone: the link outlives the box (a few bytes per box
+// shown) and only ever posts to the window it names, if any.
+struct BoxLink {
+  std::atomic<HWND> window{nullptr};
+};
 
 class TExceptionBox {
  public:
@@ -78,6 +87,7 @@ class TExceptionBox {
   IExceptionReport& report_;
   const BoxMode mode_;
   const ExceptionBoxHost& host_;
+  BoxLink* const link_ = new BoxLink;
   const bool plain_;
   bool details_ = false;
   bool canContinue_ = true;
@@ -110,7 +120,7 @@ class TExceptionBox {
 };
 
 TExceptionBox::~TExceptionBox() {
-  report_.UnregisterReportMethodCallback(&TExceptionBox::OnReportChanged, this);
+  report_.UnregisterReportMethodCallback(&TExceptionBox::OnReportChanged, link_);
   if (window_ && IsWindow(window_)) DestroyWindow(window_);
   if (rowHeight_) ImageList_Destroy(rowHeight_);
   for (HFONT font : {dialogFont_, fixedFont_, smallFont_, boldFont_}) {
@@ -288,7 +298,8 @@ bool TExceptionBox::Create(bool beep) {
   const int w = outer.right - outer.left, h = outer.bottom - outer.top;
   SetWindowPos(window_, HWND_TOPMOST, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
                (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, SWP_NOACTIVATE);
-  report_.RegisterReportMethodCallback(&TExceptionBox::OnReportChanged, this, false);
+  link_->window = window_;
+  report_.RegisterReportMethodCallback(&TExceptionBox::OnReportChanged, link_, false);
   if (beep) MessageBeep(MB_ICONHAND);
   ShowWindow(window_, SW_SHOWNORMAL);
   if (IsIconic(window_)) ShowWindow(window_, SW_RESTORE);
@@ -696,10 +707,10 @@ void TExceptionBox::CopyToClipboardKey() {
   }
 }
 
-void TExceptionBox::OnReportChanged(void* self, bool, const std::u16string&, IExceptionReport*) {
+void TExceptionBox::OnReportChanged(void* link, bool, const std::u16string&, IExceptionReport*) {
   // From whichever thread changed the report: the window's work stays on its own.
-  auto* box = static_cast<TExceptionBox*>(self);
-  if (box->window_) PostMessageW(box->window_, kBoxReportChanged, 1357, 2468);
+  if (HWND window = static_cast<BoxLink*>(link)->window.load())
+    PostMessageW(window, kBoxReportChanged, 1357, 2468);
 }
 
 LRESULT CALLBACK TExceptionBox::Proc(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -860,9 +871,10 @@ LRESULT TExceptionBox::Handle(UINT message, WPARAM w, LPARAM l) {
       return 0;
     case WM_DESTROY:
       KillTimer(window_, kBoxCountDownTimer);
-      report_.UnregisterReportMethodCallback(&TExceptionBox::OnReportChanged, this);
+      report_.UnregisterReportMethodCallback(&TExceptionBox::OnReportChanged, link_);
       break;
     case WM_NCDESTROY:
+      link_->window = nullptr;
       window_ = nullptr;
       break;
     default:
