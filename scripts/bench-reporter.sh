@@ -42,3 +42,4 @@ PELMORA_BENCH_REGIONS=1 run "$bin/complete_bench_bare.exe" complete 1
 echo "(goal: the complete report with 20 threads within 1 s)"
 # The exception box against the system's message box, in one GUI process.
 run "$bin/box_bench.exe" 9
+run "$bin/box_bench.exe" 9 20
