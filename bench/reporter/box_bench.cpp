@@ -11,22 +11,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "bench/reporter/bench_clock.h"
 #include "ostrel/ostrel.h"
 
 namespace {
-
-double NowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 struct Watch {
   const wchar_t* windowClass;

@@ -21,24 +21,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/reporter/bench_clock.h"
+
 #ifdef WITH_OSTREL
 #include "ostrel/ostrel.h"
 #endif
 
 namespace {
-
-double NowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 constexpr wchar_t kStarted[] = L"OstrelBenchStarted";
 

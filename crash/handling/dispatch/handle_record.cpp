@@ -16,14 +16,6 @@
 namespace ostrel::rt {
 namespace {
 
-std::uint64_t SecondsSince1601() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  const std::uint64_t ticks =
-      (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-  return ticks / 10000000u;
-}
-
 // Runs once, when the report is first complete: the automatic send (with
 // the delivery) and the copy to the clipboard. The automatic save waits for
 // the end of handling, so that what the box and its handlers add is saved.

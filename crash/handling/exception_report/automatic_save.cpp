@@ -80,8 +80,7 @@ bool SaveBugReportAutomatically(TExceptionReport& report, const std::u16string& 
   if (text.empty()) return false;
   const std::u16string configured = report.GetText("BugRepFile");
   if (configured.empty()) return false;
-  std::u16string folder = ExePath();
-  folder = folder.substr(0, folder.find_last_of(u'\\') + 1);
+  const std::u16string folder = ExeFolder();
   TWin32ReportFileStore store;
   const SaveOutcome outcome = SaveReport(store, AbsoluteReportPath(configured, folder),
                                          FallbackPath(configured), text, RulesOf(report));

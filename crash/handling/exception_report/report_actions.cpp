@@ -136,11 +136,7 @@ void ReportActions::Present() {
                                                                : box::BoxMode::Full;
   ExceptionBoxHost boxHost;
   boxHost.autoButtonDue = [this](std::int32_t value) {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    const std::uint64_t ticks =
-        (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return host_.History().AutoButtonDue(value, ticks / 10000000u);
+    return host_.History().AutoButtonDue(value, rt::SecondsSince1601());
   };
   boxHost.fireAction = [this](int code, HWND window) {
     bool handled = false;

@@ -158,8 +158,11 @@ void ClickRow(HWND listView, int row, bool doubleClick) {
 void TypeChar(HWND hwnd, wchar_t ch) { PostMessageW(hwnd, WM_CHAR, ch, 1); }
 
 namespace {
+// A visible top-level window of the class in the process (0: any);
+// message boxes must also have their text control.
 struct BoxArgs {
   DWORD pid;
+  const wchar_t* windowClass;
   HWND found;
 };
 
@@ -169,36 +172,23 @@ BOOL CALLBACK FindBoxProc(HWND hwnd, LPARAM lParam) {
   GetClassNameW(hwnd, cls, 64);
   DWORD owner = 0;
   GetWindowThreadProcessId(hwnd, &owner);
-  if (wcscmp(cls, L"#32770") == 0 && (a->pid == 0 || owner == a->pid) && IsWindowVisible(hwnd) &&
-      GetDlgItem(hwnd, 0xFFFF)) {
+  const bool messageBox = wcscmp(a->windowClass, L"#32770") == 0;
+  if (wcscmp(cls, a->windowClass) == 0 && (a->pid == 0 || owner == a->pid) &&
+      IsWindowVisible(hwnd) && (!messageBox || GetDlgItem(hwnd, 0xFFFF))) {
     a->found = hwnd;
     return FALSE;
   }
   return TRUE;
 }
-}  // namespace
 
-namespace {
-BOOL CALLBACK FindExceptionBoxProc(HWND hwnd, LPARAM lParam) {
-  auto* a = reinterpret_cast<BoxArgs*>(lParam);
-  wchar_t cls[64] = {};
-  GetClassNameW(hwnd, cls, 64);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(hwnd, &owner);
-  if (wcscmp(cls, L"OstrelWndClass") == 0 && (a->pid == 0 || owner == a->pid) &&
-      IsWindowVisible(hwnd)) {
-    a->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-}  // namespace
-
-HWND FindExceptionBox(DWORD pid) {
-  BoxArgs args{pid, nullptr};
-  EnumWindows(FindExceptionBoxProc, reinterpret_cast<LPARAM>(&args));
+HWND FindBox(DWORD pid, const wchar_t* windowClass) {
+  BoxArgs args{pid, windowClass, nullptr};
+  EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&args));
   return args.found;
 }
+}  // namespace
+
+HWND FindExceptionBox(DWORD pid) { return FindBox(pid, L"OstrelWndClass"); }
 
 std::wstring ExceptionBoxMessage(HWND box) {
   HWND text = FindWindowExW(box, nullptr, L"Static", nullptr);
@@ -217,11 +207,7 @@ HWND ExceptionBoxButton(HWND box, const std::wstring& caption) {
   return nullptr;
 }
 
-HWND FindMessageBox(DWORD pid) {
-  BoxArgs args{pid, nullptr};
-  EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&args));
-  return args.found;
-}
+HWND FindMessageBox(DWORD pid) { return FindBox(pid, L"#32770"); }
 
 std::vector<std::string> ReadLines(const std::wstring& path) {
   std::vector<std::string> lines;

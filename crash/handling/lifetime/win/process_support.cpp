@@ -49,6 +49,14 @@ Reserve& TheReserve() {
 
 }  // namespace
 
+std::uint64_t SecondsSince1601() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const std::uint64_t ticks =
+      (static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  return ticks / 10000000u;
+}
+
 void ClearTempFolder() {
   const std::wstring folder = TempFolderPath();
   WIN32_FIND_DATAW found;

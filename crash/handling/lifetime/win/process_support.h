@@ -20,6 +20,9 @@ std::optional<ExceptionHistory> TakeOverRestart();
 
 void ClearTempFolder();
 
+// Now, in whole seconds since 1 January 1601 (UTC): the exception times' unit.
+std::uint64_t SecondsSince1601();
+
 // Four 4 MB reservations and four 512 KB regions, given back when an
 // exception arrives so that handling it has room.
 void ReserveMemory();
