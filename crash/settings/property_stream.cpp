@@ -16,7 +16,8 @@ constexpr char kObjectName[] = "Ostrel";
 
 class Reader {
  public:
-  explicit Reader(std::span<const std::uint8_t> data) : data_(data) {}
+  explicit Reader(std::span<const std::uint8_t> data, std::size_t pos = 0)
+      : data_(data), pos_(pos) {}
   bool Has(std::uint64_t n) const { return pos_ + n <= data_.size(); }
   std::size_t pos() const { return pos_; }
   std::uint8_t Byte() { return data_[pos_++]; }
@@ -41,7 +42,7 @@ class Reader {
 
  private:
   std::span<const std::uint8_t> data_;
-  std::size_t pos_ = 0;
+  std::size_t pos_;
 };
 
 // Reads one value; false when the data ends inside it.
@@ -106,7 +107,9 @@ bool ReadValue(Reader& r, std::uint8_t type, StreamProperty& p) {
   }
 }
 
-bool KnownType(std::uint8_t t) {
+}  // namespace
+
+bool IsKnownStreamType(std::uint8_t t) {
   using namespace stream_type;
   switch (t) {
     case kInt8:
@@ -125,7 +128,14 @@ bool KnownType(std::uint8_t t) {
   }
 }
 
-}  // namespace
+bool ReadStreamValue(std::span<const std::uint8_t> data, std::size_t& pos, std::uint8_t type,
+                     StreamProperty& out) {
+  if (pos > data.size()) return false;
+  Reader r(data, pos);
+  if (!ReadValue(r, type, out)) return false;
+  pos = r.pos();
+  return true;
+}
 
 ParsedStream ParsePropertyStream(std::span<const std::uint8_t> data) {
   ParsedStream out;
@@ -157,7 +167,7 @@ ParsedStream ParsePropertyStream(std::span<const std::uint8_t> data) {
     StreamProperty p;
     p.name = r.Chars(nameLen);
     p.typeByte = r.Byte();
-    if (!KnownType(p.typeByte)) {
+    if (!IsKnownStreamType(p.typeByte)) {
       out.stop = StreamStop::UnknownType;
       out.badType = p.typeByte;
       return out;
@@ -295,18 +305,20 @@ void WriteValue(std::vector<std::uint8_t>& out, const StreamProperty& p, std::ui
 
 }  // namespace
 
+void WriteStreamProperty(std::vector<std::uint8_t>& out, const StreamProperty& p) {
+  if (p.name.empty() || p.name.size() > 255)
+    throw std::invalid_argument("property name must have 1 to 255 characters: " + p.name);
+  PutShort(out, p.name);
+  const std::uint8_t type = p.typeByte ? p.typeByte : ChooseType(p);
+  out.push_back(type);
+  WriteValue(out, p, type);
+}
+
 std::vector<std::uint8_t> WritePropertyStream(const std::vector<StreamProperty>& properties) {
   std::vector<std::uint8_t> out(kSignature, kSignature + 4);
   PutShort(out, kClassName);
   PutShort(out, kObjectName);
-  for (const StreamProperty& p : properties) {
-    if (p.name.empty() || p.name.size() > 255)
-      throw std::invalid_argument("property name must have 1 to 255 characters: " + p.name);
-    PutShort(out, p.name);
-    const std::uint8_t type = p.typeByte ? p.typeByte : ChooseType(p);
-    out.push_back(type);
-    WriteValue(out, p, type);
-  }
+  for (const StreamProperty& p : properties) WriteStreamProperty(out, p);
   out.push_back(0);
   return out;
 }

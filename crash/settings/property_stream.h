@@ -53,6 +53,15 @@ constexpr std::uint8_t kInt8 = 2, kInt16 = 3, kInt32 = 4, kString = 6, kUtf8 = 7
 // fitting one). Throws std::invalid_argument for what the format cannot hold.
 std::vector<std::uint8_t> WritePropertyStream(const std::vector<StreamProperty>& properties);
 
+// The value records this stream shares with the assistant's form streams.
+bool IsKnownStreamType(std::uint8_t type);
+// One value of `type` at `pos`, which moves past it; false (and `pos` kept)
+// when the data ends inside it or the type is unknown.
+bool ReadStreamValue(std::span<const std::uint8_t> data, std::size_t& pos, std::uint8_t type,
+                     StreamProperty& out);
+// Name, type byte and value of one property, as WritePropertyStream writes it.
+void WriteStreamProperty(std::vector<std::uint8_t>& out, const StreamProperty& property);
+
 StreamProperty MakeBoolProperty(std::string name, bool value);
 StreamProperty MakeIntProperty(std::string name, std::int32_t value);
 StreamProperty MakeTextProperty(std::string name, std::u16string value);
