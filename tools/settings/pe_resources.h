@@ -1,5 +1,5 @@
 #pragma once
-// Reads a named resource out of a PE file's bytes, on any platform.
+// Reads named resources out of a PE file's bytes, on any platform.
 
 #include <cstdint>
 #include <optional>
@@ -20,6 +20,11 @@ struct PeResource {
 // readable PE image; empty when the resource does not exist.
 std::optional<PeResource> FindPeResource(std::span<const std::uint8_t> image, std::uint16_t type,
                                          std::u16string_view name);
+
+// The names of the named resources of numeric type `type`, as stored (ids
+// are left out). Throws std::runtime_error like FindPeResource.
+std::vector<std::u16string> ListPeResourceNames(std::span<const std::uint8_t> image,
+                                                std::uint16_t type);
 
 constexpr std::uint16_t kRtRcdata = 10;
 
