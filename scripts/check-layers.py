@@ -29,6 +29,7 @@ LAYERS = [
     ["crash/report/lists"],
     ["crash/ui/progress", "crash/ui/clipboard"],
     ["crash/ui/exception_box"],
+    ["crash/ui/assistant"],
     ["crash/handling/threads"],
     ["crash/handling/lifetime"],
     ["crash/handling/exception_report"],
