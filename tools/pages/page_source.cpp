@@ -201,6 +201,8 @@ class Parser {
         }
         break;
       }
+      // A lone carriage return would not survive the way back to a source.
+      if (v[i] == '\r') Fail("a line break inside a text (the engine reads %LF% as one)");
       bytes.push_back(v[i++]);
     }
     if (i + 1 != v.size()) Fail("text after the value");
@@ -245,8 +247,8 @@ std::string ValueText(const StreamProperty& p, const ICodePage& codePage) {
       break;
   }
   const std::string text = Utf16ToUtf8(p.wide ? p.text : codePage.Widen(p.narrow));
-  if (p.typeByte == stream_type::kUtf8 && IsIdentifier(text) && !EqualsNoCase(text, "true") &&
-      !EqualsNoCase(text, "false"))
+  if (p.typeByte == stream_type::kUtf8 && text.size() <= 255 && IsIdentifier(text) &&
+      !EqualsNoCase(text, "true") && !EqualsNoCase(text, "false"))
     return text;
   if (text.find_first_of("\r\n") != std::string::npos)
     throw std::invalid_argument("the text of " + p.name +

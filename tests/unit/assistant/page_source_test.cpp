@@ -115,6 +115,7 @@ TEST(PageSource, ErrorsNameTheLine) {
       {"object A: T\n  Timer = 12ab\nend\n", 2, "bad value"},
       {"object A: T\n  Timer = -\nend\n", 2, "bad value"},
       {"object A: T\n  Caption =\nend\n", 2, "missing value"},
+      {"object A: T\n  Caption = 'a\rb'\nend\n", 2, "a line break inside a text"},
       {"object A: T\n  Caption = 'caf\xE9'\nend\n", 2, "not valid UTF-8"},
       {"object A: T\n  " + std::string(256, 'N') + " = 1\nend\n", 2, "longer than 255"},
       {"# nothing\n\n", 2, "the source has no object"},
