@@ -7,7 +7,7 @@ if(TARGET ostrel)
   set(_ostrel_targets ostrel ostrel_api ostrel_base ostrel_settings ostrel_settings_win ostrel_flow
     ostrel_compression ostrel_imaging ostrel_imaging_win ostrel_disasm ostrel_symbols ostrel_stack
     ostrel_compose ostrel_report_file ostrel_lists ostrel_progress ostrel_exception_box
-    ostrel_clipboard ostrel_lifetime)
+    ostrel_assistant_model ostrel_clipboard ostrel_lifetime)
   install(TARGETS ${_ostrel_targets} EXPORT OstrelTargets ARCHIVE DESTINATION lib)
   install(EXPORT OstrelTargets NAMESPACE Ostrel:: DESTINATION lib/cmake/Ostrel)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/crash/include/ostrel DESTINATION include
@@ -22,6 +22,9 @@ if(TARGET ostrel)
   install(FILES ${PROJECT_SOURCE_DIR}/cmake/OstrelSettings.cmake
     ${PROJECT_SOURCE_DIR}/cmake/OstrelSymbols.cmake ${PROJECT_SOURCE_DIR}/cmake/OstrelConfig.cmake
     ${CMAKE_CURRENT_BINARY_DIR}/OstrelConfigVersion.cmake DESTINATION lib/cmake/Ostrel)
+  # The built-in assistant pages every embedded resource carries.
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/crash/ui/assistant/pages/ DESTINATION lib/cmake/Ostrel/pages
+    FILES_MATCHING PATTERN "*.page")
   # The host tools ostrel_embed_settings and ostrel_embed_symbols run: the
   # optimised ones when they were built (scripts/build.sh builds them), else
   # those the build itself used.
@@ -31,7 +34,7 @@ if(TARGET ostrel)
     set(_ostrel_tools "${PELMORA_HOST_BIN}")
   endif()
   if(_ostrel_tools)
-    install(PROGRAMS ${_ostrel_tools}/ostrel-settings ${_ostrel_tools}/ostrel-symbols
-      DESTINATION bin)
+    install(PROGRAMS ${_ostrel_tools}/ostrel-settings ${_ostrel_tools}/ostrel-pages
+      ${_ostrel_tools}/ostrel-symbols DESTINATION bin)
   endif()
 endif()

@@ -19,9 +19,9 @@ if [ "$what" = native ] || [ "$what" = all ]; then
   # sanitizers of the test build.
   cmake -S "$root" -B "$root/build/host-tools" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DPELMORA_SANITIZE=OFF \
-    -DPELMORA_ONLY='^(crash/(include|base|settings|flow|imaging|report|report/(disasm|symbols)|handling|handling/lifetime)|tools|tools/(settings|symbols))$' \
+    -DPELMORA_ONLY='^(crash/(include|base|settings|flow|imaging|report|report/(disasm|symbols)|handling|handling/lifetime|ui/assistant)|tools|tools/(settings|symbols|pages))$' \
     >/dev/null
-  cmake --build "$root/build/host-tools" --target ostrel-settings ostrel-symbols -j "$jobs"
+  cmake --build "$root/build/host-tools" --target ostrel-settings ostrel-pages ostrel-symbols -j "$jobs"
 fi
 if [ "$what" = win ] || [ "$what" = all ]; then
   cmake -S "$root" -B "$root/build/win" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
