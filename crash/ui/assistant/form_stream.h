@@ -50,7 +50,9 @@ std::u16string FormStreamErrorText(const ParsedForm& parsed);
 std::u16string PropertyText(const StreamProperty& property, const ICodePage& codePage);
 
 // The stream of `root`. Throws std::invalid_argument for what the format
-// cannot hold (a name over 255 bytes, a value its type byte cannot carry).
+// cannot hold (a name over 255 bytes, a value its type byte cannot carry, a
+// child without a class name) or the reader would refuse (nesting deeper
+// than kMaxFormDepth).
 std::vector<std::uint8_t> WriteFormStream(const FormObject& root);
 
 // The RCDATA name of a page's resource: the prefix and the page name in

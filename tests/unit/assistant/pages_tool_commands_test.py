@@ -39,17 +39,6 @@ class PagesTool(unittest.TestCase):
             self.assertEqual(r.returncode, 2, args)
             self.assertTrue(r.stderr, args)
 
-    def test_dump_compiles_back_to_the_same_bytes(self):
-        for page in ["ContactForm", "DetailsForm", "ScrShotForm"]:
-            src = os.path.join(PAGES, page + ".page")
-            self.assertEqual(self.run_tool("compile", src, "a.bin").returncode, 0)
-            dump = self.run_tool("dump-stream", "a.bin")
-            self.assertEqual(dump.returncode, 0, dump.stderr)
-            self.assertTrue(dump.stdout.startswith(b"object " + page.encode() + b": TNVForm\n"))
-            self.write("dumped.page", dump.stdout)
-            self.assertEqual(self.run_tool("compile", "dumped.page", "b.bin").returncode, 0)
-            self.assertEqual(self.read("a.bin"), self.read("b.bin"), page)
-
     def test_source_errors_name_the_file_and_line(self):
         self.write("broken.page", b"object Broken: TNVForm\n  Caption = 'open\nend\n")
         r = self.run_tool("compile", "broken.page", "broken.bin")
