@@ -66,4 +66,18 @@ SettingsCore::ExpansionArgs TExceptionSettings::ExpansionArguments() {
           exception_.message.empty() ? u"Unknown." : exception_.message};
 }
 
+void ExceptionSettingsCore::CacheFormValues(IAssistantForms& assistant) {
+  if (moduleCore_)
+    moduleCore_->CacheFormValues(assistant);
+  else
+    SettingsCore::CacheFormValues(assistant);
+}
+
+void ExceptionSettingsCore::RestoreFormValues(IAssistantForms& assistant) {
+  if (moduleCore_)
+    moduleCore_->RestoreFormValues(assistant);
+  else
+    SettingsCore::RestoreFormValues(assistant);
+}
+
 }  // namespace ostrel

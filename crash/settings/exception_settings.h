@@ -19,6 +19,8 @@ class ExceptionSettingsCore : public SettingsCore {
   const ComPtr<IReporterModuleSettings>& ModuleSettings() const { return moduleSettings_; }
   // The exception's private list; empty at creation.
   const ModuleSettingsRecord& OverrideList() const { return overrides_; }
+  void CacheFormValues(IAssistantForms& assistant) override;
+  void RestoreFormValues(IAssistantForms& assistant) override;
 
  protected:
   Found FindProperty(std::string_view name, bool useDefaults, ValueKind kindIfCreated,

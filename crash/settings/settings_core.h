@@ -50,8 +50,10 @@ class SettingsCore {
   bool AssistantDefinitionFor(std::u16string_view name, AssistantDefinition& out);
   SettingsFieldList* FieldList();
   SettingsAttachmentList* AttachmentList();
-  void CacheFormValues(IAssistantForms& assistant);
-  void RestoreFormValues(IAssistantForms& assistant);
+  // The form cache belongs to the module's settings: an exception's
+  // settings pass these on, so that values outlive the exception.
+  virtual void CacheFormValues(IAssistantForms& assistant);
+  virtual void RestoreFormValues(IAssistantForms& assistant);
   void Reparse();
 
   bool FlagSettingsFound() { return valid_; }

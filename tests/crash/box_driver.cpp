@@ -27,8 +27,10 @@ std::string Caption(HWND button) {
   return text;
 }
 
-// The box as it is on the screen, as a 32-bit BMP.
-void SavePicture(HWND window, const char* name) {
+}  // namespace
+
+// The window as it is on the screen, as a 32-bit BMP.
+void SaveWindowPicture(HWND window, const char* name) {
   RECT r;
   GetWindowRect(window, &r);
   const int w = r.right - r.left, h = r.bottom - r.top;
@@ -59,6 +61,8 @@ void SavePicture(HWND window, const char* name) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
 }
+
+namespace {
 
 BOOL CALLBACK Child(HWND child, LPARAM parameter) {
   auto& seen = *reinterpret_cast<BoxSeen*>(parameter);
@@ -110,7 +114,7 @@ BoxSeen WaitForBox(int milliseconds, const char* picture) {
   GUITHREADINFO gui{sizeof gui};
   if (GetGUIThreadInfo(GetWindowThreadProcessId(seen.window, nullptr), &gui)) focus = gui.hwndFocus;
   if (focus && GetParent(focus) == seen.window) seen.focused = Caption(focus);
-  if (picture) SavePicture(seen.window, picture);
+  if (picture) SaveWindowPicture(seen.window, picture);
   return seen;
 }
 

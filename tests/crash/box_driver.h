@@ -38,6 +38,9 @@ bool SelectBoxTab(const BoxSeen& box, const std::string& title);
 // Waits until the box window is gone.
 bool WaitForBoxGone(HWND window, int milliseconds);
 
+// The window as it is on the screen, saved as a BMP.
+void SaveWindowPicture(HWND window, const char* name);
+
 // Starts a thread that runs the work (a driver) and returns at once;
 // Finished waits (a while) until it has done so.
 void Detached(void (*work)());

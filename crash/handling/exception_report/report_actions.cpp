@@ -7,7 +7,9 @@
 #include "crash/handling/exception_report/automatic_save.h"
 #include "crash/handling/exception_report/exception_report.h"
 #include "crash/handling/lifetime/win/process_support.h"
+#include "ostrel/ostrel.h"
 #include "crash/settings/win/process_settings.h"
+#include "crash/ui/assistant/win/assistant_flow.h"
 #include "crash/ui/exception_box/win/exception_box.h"
 
 namespace ostrel {
@@ -24,7 +26,7 @@ void ReportActions::FirePhase(std::uint8_t phase, bool& handled) {
   FireExceptionHandlers(host_.Handlers(), phase, Dispatch(), handled);
 }
 
-void ReportActions::Fire(ReportAction action, void*, bool& handled) {
+void ReportActions::Fire(ReportAction action, void* window, bool& handled) {
   if ((action == kActionRestart || action == kActionClose) && report_.MakeBugReport() &&
       (report_.CriticalCallbackExists() ||
        (host_.Handlers().AnyExceptionHandlerForPhase(4) && report_.RunHandlers()))) {
@@ -32,6 +34,40 @@ void ReportActions::Fire(ReportAction action, void*, bool& handled) {
     report_.ReportText(true, text);  // handlers see the finished report before the end
   }
   FireActionHandlers(host_.Handlers(), action, Dispatch(), handled);
+  if (handled || !window) return;
+  // Send, save and print asked for in a window run their assistant first;
+  // its Cancel abandons the action.
+  std::u16string assistantName;
+  ReportAction after;
+  switch (action) {
+    case kActionSend:
+      report_.SendAssis(assistantName);
+      after = kActionSendAssistant;
+      break;
+    case kActionSave:
+      report_.SaveAssis(assistantName);
+      after = kActionSaveAssistant;
+      break;
+    case kActionPrint:
+      report_.PrintAssis(assistantName);
+      after = kActionPrintAssistant;
+      break;
+    default:
+      return;
+  }
+  if (assistantName.empty()) return;
+  if (RunAssistant(assistantName, static_cast<HWND>(window)) == AssistantOutcome::Cancelled) {
+    handled = true;
+    return;
+  }
+  FireActionHandlers(host_.Handlers(), after, Dispatch(), handled);
+}
+
+AssistantOutcome ReportActions::RunAssistant(const std::u16string& name, HWND owner) {
+  AssistantHost host;
+  host.tempFolder = TempFolder();
+  host.screenshot = [this] { return NVBitmapPtr(report_.Screenshot()); };
+  return RunReportAssistant(report_, name, owner, host);
 }
 
 void ReportActions::OpenView(void* window) {
@@ -97,8 +133,8 @@ void ReportActions::Close(void* window) {
   rt::TerminateProgram();
 }
 
-// Until the exception box exists: a plain box with the exception's text and
-// the choices the settings allow.
+// The exception's message on the console, or in a GUI program the window
+// the show setting asks for.
 void ReportActions::Present() {
   if (report_.ShowMode() == ostrel::ShowMode::Nothing) return;
   std::u16string cls, msg;
@@ -129,8 +165,12 @@ void ReportActions::Present() {
   }
   report_.SetShownInGui();
   const ShowMode show = report_.ShowMode();
-  // The assistant instead of the box arrives with the assistants; until
-  // then, as for an assistant that does not exist, the full box.
+  if (show == ShowMode::Assistant) {
+    std::u16string name;
+    report_.ShowAssistantName(name);
+    // Without such an assistant, the full box.
+    if (RunAssistant(name, nullptr) != AssistantOutcome::Missing) return;
+  }
   const box::BoxMode mode = show == ShowMode::PlainWithDetails ? box::BoxMode::PlainWithDetails
                             : show == ShowMode::Plain          ? box::BoxMode::Plain
                                                                : box::BoxMode::Full;

@@ -1,12 +1,16 @@
 #pragma once
 // What a report's actions do: the handlers they fire (and where those may
-// run), the end of handling they lead to, and until the exception box exists
-// the plain box that offers them.
+// run), the assistants that come first, the end of handling they lead to,
+// and the window that offers them.
+
+#include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 #include "crash/flow/handler_dispatch.h"
 #include "crash/handling/exception_report/report_host.h"
+#include "crash/ui/assistant/win/assistant_flow.h"
 #include "ostrel/exception_report.h"
 
 namespace ostrel {
@@ -33,6 +37,8 @@ class ReportActions {
   void Present();
 
  private:
+  AssistantOutcome RunAssistant(const std::u16string& name, HWND owner);
+
   TExceptionReport& report_;
   rt::IReportHost& host_;
 };

@@ -159,4 +159,27 @@ TEST(AssistantValues, CachedFromContinuedPagesAndRestored) {
 }
 
 }  // namespace
+TEST(AssistantValues, OneExceptionsValuesReachTheNext) {
+  // The cache belongs to the program's settings, not to one exception's.
+  Process p;
+  p.Module(kExe, {});
+  auto module = p.MakeGlobal(kExe);
+  auto first =
+      TExceptionSettings::Create(p.env, module, {}).As<ISettingsLookup>(kIidSettingsLookup);
+  FakeAssistant shown;
+  shown.pages = {{{u"Name", false, u"Ann", false}}};
+  shown.continued = {true};
+  first->CacheAssistantValues(shown);
+
+  auto second =
+      TExceptionSettings::Create(p.env, module, {}).As<ISettingsLookup>(kIidSettingsLookup);
+  FakeAssistant next;
+  next.pages = {{{u"Name", false, u"", false}}};
+  next.continueEnabled = {true};
+  next.focused = {false};
+  second->RestoreAssistantValues(next);
+  EXPECT_EQ(next.pages[0][0].text, u"Ann");
+  EXPECT_TRUE(next.focused[0]);
+}
+
 }  // namespace ostrel
