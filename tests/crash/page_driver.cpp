@@ -81,8 +81,15 @@ PageSeen WaitForPage(int milliseconds, const char* picture) {
 
 void TypeInto(const PageSeen& page, int item, const std::string& text) {
   HWND edit = GetDlgItem(page.window, kFirstItemId + item);
-  const std::wstring wide = Wide(text);
+  // All but the last character at once, the last one typed: a multi-line
+  // edit tells no change for a text set as a whole.
+  std::wstring wide = Wide(text);
+  const wchar_t last = wide.empty() ? 0 : wide.back();
+  if (!wide.empty()) wide.pop_back();
   SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  if (!last) return;
+  SendMessageW(edit, EM_SETSEL, wide.size(), wide.size());
+  SendMessageW(edit, WM_CHAR, last, 1);
 }
 
 void ClickItem(const PageSeen& page, int item) {

@@ -25,7 +25,8 @@ PageSeen WaitForPage(int milliseconds, const char* picture);
 // The page read again.
 PageSeen ReadPage(HWND window);
 
-// Replaces an edit's text, as typing it would (the page sees the change).
+// Replaces an edit's text, its last character typed (the page sees the
+// change as it would see typing).
 void TypeInto(const PageSeen& page, int item, const std::string& text);
 // Clicks a button or check box (posted).
 void ClickItem(const PageSeen& page, int item);

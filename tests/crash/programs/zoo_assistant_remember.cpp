@@ -5,6 +5,7 @@
 // focused. The first run skips the details page (no "error details"
 // section); the second cancels there: no later page, no values, no action 3.
 // expect exit: 0
+// expect within: 120
 // expect output: first: details skipped
 // expect output: first: action 3 fired: yes
 // expect output: first: remembered: [Ann Lee] [ann@example.com]

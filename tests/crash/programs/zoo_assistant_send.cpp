@@ -4,7 +4,9 @@
 // its address check, the details page, the screenshot page; the values end
 // up in the report saved once the box closed.
 // expect exit: 0
+// expect within: 120
 // expect output: action 0
+// expect output: screenshot taken: yes
 // expect output: contact: Send Assistant|Continue|Skip|Cancel|your name:||your email:||remember me
 // expect output: contact continue: no, skip: no, focus: 4
 // expect output: with a bad address continue: no
@@ -15,6 +17,7 @@
 // expect output: enter in the memo kept the page: yes
 // expect output: screenshot: Continue|Skip|Cancel|attach a screenshot to the bug report||(click to edit image)
 // expect output: screenshot focus: 0
+// expect output: enter on the check box moves to: 0
 // expect output: action 3
 // expect output: action 11
 // expect output: attach screenshot: no
@@ -44,6 +47,8 @@ std::string Joined(const std::vector<std::string>& parts) {
 const char* YesNo(bool b) { return b ? "yes" : "no"; }
 
 void OnAction(ostrel::ReportAction action, ostrel::IExceptionReport* report, bool&) {
+  if (action == ostrel::kActionSend)
+    zoo::Say("screenshot taken: %s", YesNo(report->MakeScreenShot()));
   if (action == ostrel::kActionContinue)
     zoo::Say("attach screenshot: %s", YesNo(report->AttachScreenShot()));
 }
@@ -84,7 +89,12 @@ void Drive() {
   zoo::Say("screenshot focus: %d", shot.focused);
   zoo::ClickItem(shot, 3);  // leave the screenshot out
   Sleep(300);
-  zoo::PressPageKey(zoo::ReadPage(shot.window), VK_RETURN);  // Continue has the focus
+  // Enter on a check box moves on (past the image and the label, round to
+  // Continue); on a button it presses it.
+  zoo::PressPageKey(shot, VK_RETURN);
+  Sleep(300);
+  zoo::Say("enter on the check box moves to: %d", zoo::ReadPage(shot.window).focused);
+  zoo::PressPageKey(shot, VK_RETURN);
   zoo::WaitForPageGone(shot.window, 10000);
 
   Sleep(500);
@@ -96,6 +106,7 @@ void Drive() {
 
 int main() {
   DeleteFileW(L"zoo_assistant_report.txt");
+  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Verrick\\ContactForm");
   zoo::Watch();
   ostrel::RegisterActionHandler(OnAction, ostrel::SyncMode::HandlerThread);
   zoo::Detached(Drive);

@@ -437,10 +437,7 @@ void TNVForm::Command(int index, int code) {
       break;
     case ItemKind::Edit:
       if (code == EN_CHANGE) {
-        spec.text = WindowText(item.window);
-        Fire(kItemAction, &item);
-        UpdateContinue();
-        InvalidateRect(item.window, nullptr, FALSE);
+        EditChanged(index);
       } else if (code == EN_SETFOCUS || code == EN_KILLFOCUS) {
         // The 3-pixel band round the edit shows the focus.
         const auto& r = layout_.items[static_cast<std::size_t>(index)];
@@ -451,6 +448,14 @@ void TNVForm::Command(int index, int code) {
     default:
       break;
   }
+}
+
+void TNVForm::EditChanged(int index) {
+  TNVItem& item = Item(index);
+  if (item.window) item.Spec().text = WindowText(item.window);
+  Fire(kItemAction, &item);
+  UpdateContinue();
+  if (item.window) InvalidateRect(item.window, nullptr, FALSE);
 }
 
 void TNVForm::End(int result) {

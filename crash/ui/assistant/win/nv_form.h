@@ -35,6 +35,9 @@ class TNVForm final : public INVForm {
   // Continue is force-disabled while an item refuses it.
   void UpdateContinue();
   void RepaintItem(int index);
+  // An edit's text changed: taken from its window, told to the handlers,
+  // and Continue checked again.
+  void EditChanged(int index);
   void SetTitleText(const std::u16string& title);
   HWND Window() const { return window_; }
   HFONT ItemFont() const { return itemFont_; }

@@ -69,8 +69,10 @@ void TNVItem::Text(std::u16string& out) { out = Spec().text; }
 
 void TNVItem::SetText(const std::u16string& value) {
   if (window) {
-    // The edit's change notice fires the item action and re-checks Continue.
     SetWindowTextW(window, Wide(value));
+    // A one-line edit tells its change itself; a multi-line one does not
+    // for a text set as a whole.
+    if (Spec().lines > 1) page_.EditChanged(index_);
     return;
   }
   Spec().text = value;
