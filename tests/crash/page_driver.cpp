@@ -110,6 +110,15 @@ void PressPageKey(const PageSeen& page, WPARAM key) {
   PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
 
+COLORREF PagePixel(const PageSeen& page, int x, int y) {
+  POINT at{x, y};
+  ClientToScreen(page.window, &at);
+  HDC screen = GetDC(nullptr);
+  const COLORREF colour = GetPixel(screen, at.x, at.y);
+  ReleaseDC(nullptr, screen);
+  return colour;
+}
+
 bool WaitForPageGone(HWND window, int milliseconds) {
   for (int waited = 0; waited < milliseconds; waited += 50) {
     if (!IsWindow(window)) return true;

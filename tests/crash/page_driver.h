@@ -35,6 +35,9 @@ void ClickPageAt(const PageSeen& page, int x, int y);
 // A key pressed while the page has the keyboard (posted to its focus).
 void PressPageKey(const PageSeen& page, WPARAM key);
 
+// The colour the screen shows at a point of the page's client area.
+COLORREF PagePixel(const PageSeen& page, int x, int y);
+
 bool WaitForPageGone(HWND window, int milliseconds);
 
 }  // namespace zoo

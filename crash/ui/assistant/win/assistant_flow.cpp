@@ -13,8 +13,7 @@ AssistantOutcome RunReportAssistant(IExceptionReport& report, const std::u16stri
                                     HWND owner, const AssistantHost& host) {
   AssistantDefinition definition;
   if (name.empty() || !report.FindAssistant(name, definition)) return AssistantOutcome::Missing;
-  ComPtr<TNVAssistant> assistant = TNVAssistant::Create(definition, &report);
-  assistant->host = host;
+  ComPtr<TNVAssistant> assistant = TNVAssistant::Create(definition, &report, host);
   ComPtr<ISettingsLookup> lookup =
       ComPtr<IExceptionReport>(&report).As<ISettingsLookup>(kIidSettingsLookup);
   auto forms = assistant->Forms();

@@ -46,10 +46,12 @@ AssistantActionRoutine ResolvePageAction(const std::u16string& text, HMODULE mod
 }
 
 ComPtr<TNVAssistant> TNVAssistant::Create(const AssistantDefinition& definition,
-                                          IExceptionReport* report) {
+                                          IExceptionReport* report, AssistantHost host) {
   auto* made = new TNVAssistant();
   made->AddRef();
   ComPtr<TNVAssistant> self = ComPtr<TNVAssistant>::Adopt(made);
+  // Before the pages are created: their handlers use it from the start.
+  self->host = std::move(host);
   self->title_ = definition.title;
   self->report_ = report;
   HMODULE module = reinterpret_cast<HMODULE>(definition.module);

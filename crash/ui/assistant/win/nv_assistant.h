@@ -30,7 +30,7 @@ class TNVAssistant final : public IAssistantPages {
   // The pages of `definition`, read from its module's resources, each told
   // it was created. No reference is held on `report`.
   static ComPtr<TNVAssistant> Create(const AssistantDefinition& definition,
-                                     IExceptionReport* report);
+                                     IExceptionReport* report, AssistantHost host = {});
 
   TNVForm& Page(int index) { return *pages_[static_cast<std::size_t>(index)]; }
   // The pages' inputs for the settings' form cache; a restored text counts

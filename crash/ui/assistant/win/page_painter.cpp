@@ -145,8 +145,14 @@ void OwnerButton(HDC dc, RECT r, const std::u16string& caption, COLORREF tint, B
       RECT inner = r;
       InflateRect(&inner, -2, -2);
       Fill(dc, inner, Shift(face, 16));
+      // White alone vanishes on a light face: engraved, as disabled text is.
       SetBkMode(dc, TRANSPARENT);
       SetTextColor(dc, RGB(255, 255, 255));
+      RECT shadow = text;
+      OffsetRect(&shadow, 1, 1);
+      DrawTextW(dc, Wide(caption), -1, &shadow,
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+      SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
       DrawTextW(dc, Wide(caption), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
       break;
     }
