@@ -49,14 +49,17 @@ std::vector<std::string> OpenedUrls() {
 
 // The whole screen, after the given windows have painted: under emulation a
 // new dialog paints late.
-void Screenshot(const wchar_t* name, std::initializer_list<HWND> windows) {
+// The screen after the windows have painted; with `cropped`, only the
+// first window.
+void Screenshot(const wchar_t* name, std::initializer_list<HWND> windows, bool cropped = false) {
   for (HWND w : windows) {
     RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     e2e::WaitResponsive(w, kUiMs);
   }
   Sleep(1000);
   CreateDirectoryW((e2e::ExeFolder() + L"screenshots").c_str(), nullptr);
-  e2e::SaveScreenshot(e2e::ExeFolder() + L"screenshots\\" + name + L".bmp");
+  e2e::SaveScreenshot(e2e::ExeFolder() + L"screenshots\\" + name + L".bmp",
+                      cropped ? *windows.begin() : nullptr);
 }
 
 std::wstring PelmoraCommand() { return L"\"" + e2e::ExeFolder() + L"Pelmora.exe\""; }
@@ -363,6 +366,49 @@ TEST_F(PelmoraSession, FaultInTheWindowProcedureIsReportedAndTheProgramGoesOn) {
   POINT middle{(boxArea.left + boxArea.right) / 2, (boxArea.top + boxArea.bottom) / 2};
   EXPECT_EQ(GetAncestor(WindowFromPoint(middle), GA_ROOT), box);
   Screenshot(L"exception-box", {box});
+  // Send runs the send assistant, in front of the panel as the box is.
+  Click(e2e::ExceptionBoxButton(box, L"send bug report"));
+  HWND page = nullptr;
+  auto nextPage = [&](HWND previous) {
+    page = nullptr;
+    if (previous && !WaitUntil([&] { return !IsWindow(previous); }, kUiMs)) return false;
+    return WaitUntil(
+        [&] {
+          page = e2e::FindTopLevel(L"OstrelAssistantPage", nullptr, pelmora_->Id());
+          return page && IsWindowVisible(page);
+        },
+        kUiMs);
+  };
+  ASSERT_TRUE(nextPage(nullptr)) << "no contact page";
+  EXPECT_EQ(Text(page), L"Send Assistant");
+  RECT pageArea;
+  GetWindowRect(page, &pageArea);
+  POINT pageMiddle{(pageArea.left + pageArea.right) / 2, (pageArea.top + pageArea.bottom) / 2};
+  EXPECT_EQ(GetAncestor(WindowFromPoint(pageMiddle), GA_ROOT), page);
+  // Items are numbered from 100: the fixed buttons, then the page's own.
+  EXPECT_FALSE(IsWindowEnabled(Control(page, 100))) << "continue without an address";
+  // A text set, then its last character typed at its end, as a user's is.
+  auto type = [](HWND edit, const std::wstring& text) {
+    e2e::SetText(edit, text.substr(0, text.size() - 1));
+    SendMessageW(edit, EM_SETSEL, text.size() - 1, text.size() - 1);
+    e2e::TypeChar(edit, text.back());
+  };
+  type(Control(page, 104), L"Dora Dias");
+  type(Control(page, 106), L"dora@example.com");
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Control(page, 100)) != FALSE; }, kUiMs));
+  Screenshot(L"assistant-contact", {page}, true);
+  Click(Control(page, 100));
+  HWND contactPage = page;
+  ASSERT_TRUE(nextPage(contactPage)) << "no details page";
+  type(Control(page, 104), L"Selected Bruno in GoldMine.");
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Control(page, 100)) != FALSE; }, kUiMs));
+  Screenshot(L"assistant-details", {page}, true);
+  Click(Control(page, 100));
+  HWND detailsPage = page;
+  ASSERT_TRUE(nextPage(detailsPage)) << "no screenshot page";
+  Screenshot(L"assistant-screenshot", {page}, true);
+  Click(Control(page, 100));
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(page); }, kUiMs));
   Click(continueButton);
   ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }, kUiMs));
   EXPECT_TRUE(pelmora_->Running());
@@ -386,6 +432,15 @@ TEST_F(PelmoraSession, FaultInTheWindowProcedureIsReportedAndTheProgramGoesOn) {
   EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
     return l.find(expected) != std::string::npos;
   })) << expected;
+  // What the assistant was told is in the saved report.
+  auto has = [&](const std::string& text) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string& l) { return l.find(text) != std::string::npos; });
+  };
+  EXPECT_TRUE(has("contact name")) << "contact name";
+  EXPECT_TRUE(has(": dora@example.com")) << "contact email";
+  EXPECT_TRUE(has("error details:")) << "error details";
+  EXPECT_TRUE(has("Selected Bruno in GoldMine.")) << "error details text";
   // The load that faulted showed nothing new: Alice's list, whole.
   EXPECT_EQ(ContactName(), L"Alice Archer");
   EXPECT_EQ(Shown(), alice);
