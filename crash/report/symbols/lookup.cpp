@@ -70,4 +70,10 @@ std::uint32_t PublicByName(const TMapFile& symbols, bool code, std::u16string_vi
   return 0;
 }
 
+std::uint32_t PublicByNameInAnyUnit(const TMapFile& symbols, bool code, std::u16string_view name) {
+  for (const TMfPublic& p : symbols.publics)
+    if (p.code == code && EqualsNoCase(p.name, name)) return p.address;
+  return 0;
+}
+
 }  // namespace ostrel

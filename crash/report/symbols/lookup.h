@@ -24,4 +24,8 @@ TLineAnswer LineAt(const TMapFile& symbols, std::uint32_t address);
 std::uint32_t PublicByName(const TMapFile& symbols, bool code, std::u16string_view unit, bool exact,
                            std::u16string_view name);
 
+// Address of the first public of that name (without regard to case) in any
+// unit, or 0.
+std::uint32_t PublicByNameInAnyUnit(const TMapFile& symbols, bool code, std::u16string_view name);
+
 }  // namespace ostrel

@@ -159,6 +159,11 @@ TEST_F(SymbolLookup, PublicByNameSearchesTheUnitAndRetriesWithExtensions) {
   m.SortPublics();
   EXPECT_EQ(PublicByName(m, true, u"gamma", true, u"G"), 0x401300u);
   EXPECT_EQ(PublicByName(m, true, u"gamma.x", true, u"G"), 0u);  // has a dot: no retry
+  // Without a unit: any unit's, without regard to case; code only.
+  EXPECT_EQ(PublicByNameInAnyUnit(m, true, u"g"), 0x401300u);
+  EXPECT_EQ(PublicByNameInAnyUnit(m, true, u"A2"), 0x401080u);
+  EXPECT_EQ(PublicByNameInAnyUnit(m, false, u"G"), 0u);
+  EXPECT_EQ(PublicByNameInAnyUnit(m, true, u"missing"), 0u);
 }
 
 }  // namespace

@@ -40,7 +40,8 @@ AssistantActionRoutine ResolvePageAction(const std::u16string& text, HMODULE mod
   const std::u16string procedure = dot == std::u16string::npos ? text : text.substr(dot + 1);
   if (procedure.empty()) return nullptr;
   const auto symbols = SymbolsForModule(reinterpret_cast<std::uintptr_t>(module));
-  const std::uint32_t address = PublicByName(*symbols, true, unit, unit.empty(), procedure);
+  const std::uint32_t address = unit.empty() ? PublicByNameInAnyUnit(*symbols, true, procedure)
+                                             : PublicByName(*symbols, true, unit, false, procedure);
   return address ? reinterpret_cast<AssistantActionRoutine>(static_cast<std::uintptr_t>(address))
                  : nullptr;
 }
