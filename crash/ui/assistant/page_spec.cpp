@@ -66,17 +66,18 @@ ItemSpec MakeButton(std::u16string name, std::u16string caption) {
 
 bool KindOfClass(const std::string& stored, ItemKind& kind) {
   if (stored.empty()) return false;
-  // The streams say INVButton; the classes are TNVButton.
-  const std::string cls = "T" + stored.substr(1);
-  if (cls == "TNVButton")
+  // The streams say INVButton; the classes are TNVButton: the first letter
+  // does not count.
+  const std::string_view rest = std::string_view(stored).substr(1);
+  if (rest == "NVButton")
     kind = ItemKind::Button;
-  else if (cls == "TNVLabel")
+  else if (rest == "NVLabel")
     kind = ItemKind::Label;
-  else if (cls == "TNVEdit")
+  else if (rest == "NVEdit")
     kind = ItemKind::Edit;
-  else if (cls == "TNVCheckBox")
+  else if (rest == "NVCheckBox")
     kind = ItemKind::CheckBox;
-  else if (cls == "TNVImage")
+  else if (rest == "NVImage")
     kind = ItemKind::Image;
   else
     return false;
