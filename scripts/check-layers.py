@@ -27,7 +27,7 @@ LAYERS = [
     ["crash/report/compose"],
     ["crash/report/file"],
     ["crash/report/lists"],
-    ["crash/ui/progress", "crash/ui/clipboard"],
+    ["crash/ui/progress", "crash/ui/clipboard", "crash/ui/delivery"],
     ["crash/ui/exception_box"],
     ["crash/ui/assistant"],
     ["crash/handling/threads"],

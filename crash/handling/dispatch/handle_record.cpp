@@ -7,6 +7,8 @@
 #include "crash/handling/dispatch/runtime.h"
 #include "crash/handling/exception_report/automatic_save.h"
 #include "crash/handling/exception_report/exception_report.h"
+#include "crash/handling/exception_report/report_actions.h"
+#include "crash/handling/exception_report/report_sending.h"
 #include "crash/handling/lifetime/win/process_support.h"
 #include "crash/handling/threads/thread_pause.h"
 #include "crash/handling/threads/thread_state.h"
@@ -23,6 +25,12 @@ void AutoActions(bool complete, const std::u16string& text, IExceptionReport* re
   if (!complete || !report) return;
   auto* r = static_cast<TExceptionReport*>(report);
   if (!r->FirstCompletion()) return;
+  if (r->GetBool("AutoSend") && !text.empty()) {
+    // Without a window: no assistant, no questions.
+    bool handled = false;
+    r->FireActions(kActionSend, nullptr, handled);
+    if (!handled) SendBugReport(*r, text, nullptr, true, true, &ReportActions::Sent);
+  }
   if (r->GetBool("AutoClip") && !text.empty()) CopyToClipboard(text);
 }
 
@@ -45,7 +53,7 @@ void AutomaticSave(TExceptionReport& r) {
 
 }  // namespace
 
-void FinishHandling(TExceptionReport& report, bool /*waitForSending*/) {
+void FinishHandling(TExceptionReport& report, bool waitForSending) {
   Runtime& runtime = Runtime::Get();
   if (report.MakeBugReport() &&
       (report.CriticalCallbackExists() ||
@@ -54,6 +62,13 @@ void FinishHandling(TExceptionReport& report, bool /*waitForSending*/) {
     report.ReportText(true, text);
   }
   AutomaticSave(report);
+  // A background delivery is not cut off by the program's end.
+  HANDLE* sending = report.SendThreadSlot();
+  if (waitForSending && *sending) {
+    WaitForSingleObject(*sending, INFINITE);
+    CloseHandle(*sending);
+    *sending = nullptr;
+  }
 }
 
 void HandleRecord(const ExceptionMessageRecord& record) {

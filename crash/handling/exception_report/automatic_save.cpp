@@ -49,6 +49,8 @@ std::u16string ExeFolder() {
   return path.substr(0, path.find_last_of(u'\\') + 1);
 }
 
+}  // namespace
+
 ReportOutputSettings OutputSettingsOf(TExceptionReport& report) {
   ReportOutputSettings s;
   s.bugRepFile = report.GetText("BugRepFile");
@@ -59,8 +61,6 @@ ReportOutputSettings OutputSettingsOf(TExceptionReport& report) {
   s.rules = RulesOf(report);
   return s;
 }
-
-}  // namespace
 
 bool SaveBugReportInteractively(TExceptionReport& report, const std::u16string& text,
                                 void* window) {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "crash/report/file/win/report_output.h"
+
 namespace ostrel {
 class TExceptionReport;
 }
@@ -11,6 +13,9 @@ class TExceptionReport;
 namespace ostrel::rt {
 
 bool SaveBugReportAutomatically(TExceptionReport& report, const std::u16string& text);
+
+// Where and by which rules the report's file is written.
+ReportOutputSettings OutputSettingsOf(TExceptionReport& report);
 
 // Saving where the user chooses (a dialog owned by window) and printing;
 // false when cancelled or when nothing was written.

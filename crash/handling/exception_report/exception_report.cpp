@@ -197,7 +197,9 @@ void TExceptionReport::SetReportText(const std::u16string& text) {
   Changed();
 }
 
-TExceptionReport::~TExceptionReport() = default;
+TExceptionReport::~TExceptionReport() {
+  if (sendThread_) CloseHandle(sendThread_);
+}
 
 void TExceptionReport::TakeScreenShot() {
   if (screenshotTried_ || !filter_.createScreenshot) return;

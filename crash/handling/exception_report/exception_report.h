@@ -150,6 +150,8 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   bool ShownInGui() const { return shownInGui_; }
   void SetShownInGui() { shownInGui_ = true; }
   bool SentFlag() const { return sent_; }
+  // The thread of a background delivery, for the end of handling to wait for.
+  HANDLE* SendThreadSlot() { return &sendThread_; }
   void SetSentFlag(bool value) { sent_ = value; }
   bool SavedFlag() const { return saved_; }
   void SetSavedFlag(bool value) { saved_ = value; }
@@ -222,6 +224,7 @@ class TExceptionReport final : public ReporterSettingsAdaptor<IExceptionReport>,
   std::atomic<int> automaticSaves_{0};
   std::atomic<int> completions_{0};
   std::atomic<bool> sent_{false}, saved_{false};
+  HANDLE sendThread_ = nullptr;
   // Set by whichever thread changes the report while an update is open.
   std::atomic<bool> changedWhileUpdating_{false};
   std::recursive_mutex lock_;

@@ -6,6 +6,7 @@
 #include "crash/base/utf.h"
 #include "crash/handling/exception_report/automatic_save.h"
 #include "crash/handling/exception_report/exception_report.h"
+#include "crash/handling/exception_report/report_sending.h"
 #include "crash/handling/lifetime/win/process_support.h"
 #include "ostrel/ostrel.h"
 #include "crash/settings/win/process_settings.h"
@@ -76,13 +77,23 @@ void ReportActions::OpenView(void* window) {
   if (box) PostMessageW(box, kBoxShowReport, 0, 0);
 }
 
-// The "after" codes fire only for an action that was done. Sending
-// arrives with the delivery: until then nothing is sent, and nothing said
-// to be.
+// The "after" codes fire only for an action that was done: code 6 once
+// the delivery (perhaps on its own thread) got the report out.
 void ReportActions::Send(void* window) {
   bool handled = false;
   Fire(kActionSend, window, handled);
+  if (!handled) {
+    std::u16string text;
+    report_.ReportText(true, text);
+    rt::SendBugReport(report_, text, static_cast<HWND>(window), false,
+                      report_.GetBool("SendInBackgr"), &ReportActions::Sent);
+  }
   SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+
+void ReportActions::Sent(TExceptionReport& report) {
+  bool ignored = false;
+  report.FireActions(kActionSent, nullptr, ignored);
 }
 
 void ReportActions::Save(void* window) {

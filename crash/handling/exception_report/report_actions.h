@@ -28,6 +28,8 @@ class ReportActions {
 
   void OpenView(void* window);
   void Send(void* window);
+  // The delivery got the report out.
+  static void Sent(TExceptionReport& report);
   void Save(void* window);
   void Print(void* window);
   void Continue(void* window);

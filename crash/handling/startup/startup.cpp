@@ -11,6 +11,7 @@
 #include "crash/handling/interception/interception.h"
 #include "crash/handling/lifetime/win/file_integrity.h"
 #include "crash/handling/lifetime/win/process_support.h"
+#include "crash/ui/delivery/win/deliver_report.h"
 #include "crash/handling/threads/lock_probes.h"
 #include "crash/handling/threads/thread_pause.h"
 #include "crash/handling/threads/thread_registry.h"
@@ -117,6 +118,7 @@ extern "C" {
 extern "C" [[noreturn]] void __real_exit(int code);
 extern "C" [[noreturn]] void __wrap_exit(int code) {
   ostrel::WaitForRunningCompletions();
+  ostrel::delivery::WaitForBackgroundDeliveries();
   __real_exit(code);
 }
 

@@ -1,6 +1,7 @@
 #include "crash/ui/assistant/page_layout.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace ostrel::assistant {
 
@@ -38,11 +39,12 @@ TextSize FitImage(TextSize want, int maxWidth, int maxHeight) {
   maxWidth = std::max(maxWidth, 1);
   maxHeight = std::max(maxHeight, 1);
   if (want.width <= maxWidth && want.height <= maxHeight) return want;
-  // Zoomed down as a whole, so that the picture keeps its proportions.
-  const double scale = std::min(static_cast<double>(maxWidth) / want.width,
-                                static_cast<double>(maxHeight) / want.height);
-  return {std::max(1, static_cast<int>(want.width * scale)),
-          std::max(1, static_cast<int>(want.height * scale))};
+  // Zoomed down as a whole, so that the picture keeps its proportions; in
+  // integers, so that every build gets the same size.
+  const std::int64_t w = want.width, h = want.height;
+  if (w * maxHeight > h * maxWidth)
+    return {maxWidth, std::max(1, static_cast<int>(h * maxWidth / w))};
+  return {std::max(1, static_cast<int>(w * maxHeight / h)), maxHeight};
 }
 
 }  // namespace

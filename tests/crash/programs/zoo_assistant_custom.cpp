@@ -11,7 +11,6 @@
 // expect within: 120
 // expect output: handler: created CustomForm with 7 items
 // expect output: handler: showing
-// expect output: handler: timer
 // expect output: page: Custom Assistant|Done||Abort|Pick one:|yes please|Fill in|
 // expect output: buttons at the right: yes
 // expect output: handler: item Choice
@@ -19,6 +18,7 @@
 // expect output: handler: item Note
 // expect output: handler: closing with 1
 // expect output: report: picked = yes, note = filled in by the handler
+// expect output: timer ticked: yes
 #include <windows.h>
 
 #include <atomic>
@@ -53,7 +53,7 @@ __attribute__((used, noinline)) void OnCustomPage(ostrel::INVForm* page,
       break;
     case ostrel::kItemAction:
       if (!item) {
-        if (g_timerTicks++ == 0) zoo::Say("handler: timer");
+        ++g_timerTicks;
         break;
       }
       item->ItemName(name);
@@ -119,5 +119,6 @@ int main() {
       note.pop_back();
   }
   zoo::Say("report: picked = %s, note = %s", picked.c_str(), note.c_str());
+  zoo::Say("timer ticked: %s", g_timerTicks > 0 ? "yes" : "no");
   DeleteFileW(L"zoo_assistant_custom.txt");
 }

@@ -4,6 +4,7 @@
 // after AutoDelay; a focus change between the buttons stops it; with
 // AutoDelay 0 it never fires.
 // expect exit: 0
+// expect within: 60
 // expect output: pressed by itself: yes
 // expect output: after a focus change still open: yes
 // expect output: with no delay still open: yes
