@@ -1,7 +1,7 @@
 #include "crash/ui/delivery/mailto_link.h"
 
 #include "crash/base/utf.h"
-#include "crash/ui/delivery/mail_addresses.h"
+#include "crash/ui/delivery/mail_address.h"
 
 namespace ostrel::delivery {
 
@@ -37,7 +37,8 @@ std::u16string PercentEncode(std::u16string_view text) {
 
 std::u16string MailtoLink(std::u16string_view command, std::u16string_view recipients,
                           std::u16string_view subject, std::u16string_view body) {
-  std::u16string to = NormalizeAddressList(recipients);
+  std::u16string to(recipients);
+  NormalizeAddressList(to);
   if (ContainsNoCase(command, u"OUTLOOK"))
     for (char16_t& c : to)
       if (c == u',') c = u';';

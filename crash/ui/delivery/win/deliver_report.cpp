@@ -9,7 +9,6 @@
 #include "crash/report/file/win/file_store.h"
 #include "crash/settings/settings_lists.h"
 #include "crash/ui/delivery/attachment_plan.h"
-#include "crash/ui/delivery/mail_addresses.h"
 #include "crash/ui/delivery/win/mailto_launch.h"
 #include "crash/ui/delivery/win/simple_mapi.h"
 

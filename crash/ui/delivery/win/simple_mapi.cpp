@@ -2,7 +2,7 @@
 
 #include <mapi.h>
 
-#include "crash/ui/delivery/mail_addresses.h"
+#include "crash/ui/delivery/mail_address.h"
 
 namespace ostrel::delivery {
 
@@ -46,14 +46,10 @@ MapiResult SendThroughMapi(const MapiMail& mail) {
 
   // The texts the descriptors point into live until the call returns.
   std::vector<std::string> names, addresses, paths, fileNames;
-  const std::u16string list = NormalizeAddressList(mail.recipients);
-  std::size_t start = 0;
-  while (!list.empty() && start <= list.size()) {
-    const std::size_t end = std::min(list.find(u',', start), list.size());
-    const MapiAddress a = SplitForMapi(list.substr(start, end - start));
+  for (const std::u16string& one : SplitAddressList(mail.recipients)) {
+    const MapiAddress a = SplitForMapi(one);
     names.push_back(Ansi(a.name));
     addresses.push_back(Ansi(a.address));
-    start = end + 1;
   }
   std::vector<MapiRecipDesc> recipients(names.size());
   for (std::size_t i = 0; i < names.size(); ++i) {

@@ -1,4 +1,4 @@
-#include "crash/ui/delivery/mail_addresses.h"
+#include "crash/ui/delivery/mail_address.h"
 
 #include <gtest/gtest.h>
 
@@ -6,17 +6,6 @@
 
 namespace ostrel::delivery {
 namespace {
-
-TEST(MailAddresses, ListsAreNormalisedAndCounted) {
-  int n = -1;
-  EXPECT_EQ(NormalizeAddressList(u"  a@x.org ; Support <b@y.org>,c@z.org  ", &n),
-            u"a@x.org,Support <b@y.org>,c@z.org");
-  EXPECT_EQ(n, 3);
-  EXPECT_EQ(NormalizeAddressList(u"   ", &n), u"");
-  EXPECT_EQ(n, 0);
-  EXPECT_EQ(NormalizeAddressList(u"a@x.org;", &n), u"a@x.org,");
-  EXPECT_EQ(n, 2);
-}
 
 TEST(MailAddresses, DefaultSenderUsesOnlyTheFirstAddress) {
   EXPECT_EQ(DefaultSender(u"help@pelmora.example; other@x.org"), u"Ostrel <help@pelmora.example>");
