@@ -28,6 +28,7 @@ LAYERS = [
     ["crash/report/file"],
     ["crash/report/lists"],
     ["crash/ui/progress", "crash/ui/clipboard", "crash/ui/delivery"],
+    ["crash/ui/upload"],
     ["crash/ui/exception_box"],
     ["crash/ui/assistant"],
     ["crash/handling/threads"],

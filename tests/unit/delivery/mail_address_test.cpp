@@ -79,6 +79,7 @@ TEST(MimeType, ByExtensionWithoutRegardToCase) {
   EXPECT_EQ(MimeTypeOf(u"all.zip"), "application/zip");
   EXPECT_EQ(MimeTypeOf(u"zip"), "application/octet-stream");
   EXPECT_EQ(MimeTypeOf(u"report.txt.gz"), "application/octet-stream");
+  EXPECT_EQ(MimeTypeOf(u"a.t\u00ebxt"), "application/octet-stream");
 }
 
 }  // namespace
