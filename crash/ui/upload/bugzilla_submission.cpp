@@ -2,7 +2,7 @@
 
 #include "crash/base/utf.h"
 #include "crash/ui/delivery/mime_type.h"
-#include "crash/ui/upload/upload_memory.h"
+#include "crash/ui/upload/tracker_session.h"
 
 namespace ostrel::upload {
 
@@ -19,28 +19,37 @@ XmlRpcCall Call(std::string method, const TrackerAccount* account) {
   return call;
 }
 
-class BugzillaSession {
+class BugzillaSession : public TrackerSession {
  public:
-  explicit BugzillaSession(HttpClient& http) : http_(http) {}
+  using TrackerSession::TrackerSession;
 
-  bool Run(const std::string& method, const XmlRpcCall& call, XmlRpcValue& value) {
+  bool Run(const XmlRpcCall& call, XmlRpcValue& value) {
     HttpResult answer = http_.Post(http_.Server().Target("/xmlrpc.cgi"), "text/xml", call.Body());
     if (!answer.ok) return Failed(answer.error);
     XmlRpcResponse read = ParseXmlRpcResponse(answer.body);
-    if (!read.ok) return Failed(method + ": " + read.error);
+    if (!read.ok) return Failed(call.Method() + ": " + read.error);
     value = std::move(read.value);
     return true;
   }
-  bool Failed(std::string error) {
-    error_ = std::move(error);
-    return false;
-  }
-  const std::string& Error() const { return error_; }
-
- private:
-  HttpClient& http_;
-  std::string error_;
 };
+
+// The products with their components and versions, and the fields' values.
+bool ReadLists(BugzillaSession& session, const TrackerAccount& account, BugzillaLists& lists,
+               IUploadProgress& progress) {
+  XmlRpcValue value;
+  std::vector<long long> ids;
+  if (!session.Run(Call("Product.get_enterable_products", &account), value)) return false;
+  if (!BugzillaIds(value, ids))
+    return session.Failed("Product.get_enterable_products: the answer has no ids");
+  progress.SetPosition(500);
+  if (!session.Run(Call("Product.get", &account).IntArray("ids", ids), value)) return false;
+  ReadBugzillaProducts(value, lists);
+  progress.SetPosition(667);
+  if (!session.Run(Call("Bug.fields", &account), value)) return false;
+  ReadBugzillaFields(value, lists);
+  progress.SetPosition(833);
+  return true;
+}
 
 std::u16string WithoutBlanksAndCommas(std::u16string text) {
   std::erase(text, u' ');
@@ -72,50 +81,23 @@ XmlRpcCall BugzillaCreateCall(const TrackerEntry& entry, const BugzillaLists& li
 
 SubmissionResult SubmitToBugzilla(HttpClient& http, const TrackerAccount& account,
                                   const TrackerEntry& entry, IUploadProgress& progress) {
-  SubmissionResult result;
   BugzillaSession session(http);
-  auto fail = [&]() {
-    result.error = session.Error();
-    RememberHttpError(result.error);
-    return result;
-  };
   XmlRpcValue value;
-  if (!session.Run("Bugzilla.version", Call("Bugzilla.version", nullptr), value)) return fail();
-  if (BugzillaVersion(value).empty()) {
-    session.Failed("Bugzilla.version: no version: not a Bugzilla server");
-    return fail();
-  }
+  if (!session.Run(Call("Bugzilla.version", nullptr), value)) return session.Failure();
+  if (BugzillaVersion(value).empty())
+    return session.Failure("Bugzilla.version: no version: not a Bugzilla server");
   progress.SetPosition(167);
   // The log-on test.
-  if (HasCredentials(account) &&
-      !session.Run("Bugzilla.version", Call("Bugzilla.version", &account), value))
-    return fail();
+  if (HasCredentials(account) && !session.Run(Call("Bugzilla.version", &account), value))
+    return session.Failure();
   progress.SetPosition(333);
 
   BugzillaLists lists;
-  std::vector<long long> ids;
-  if (!session.Run("Product.get_enterable_products",
-                   Call("Product.get_enterable_products", &account), value))
-    return fail();
-  if (!BugzillaIds(value, ids)) {
-    session.Failed("Product.get_enterable_products: the answer has no ids");
-    return fail();
-  }
-  progress.SetPosition(500);
-  if (!session.Run("Product.get", Call("Product.get", &account).IntArray("ids", ids), value))
-    return fail();
-  ReadBugzillaProducts(value, lists);
-  progress.SetPosition(667);
-  if (!session.Run("Bug.fields", Call("Bug.fields", &account), value)) return fail();
-  ReadBugzillaFields(value, lists);
-  progress.SetPosition(833);
-
+  if (!ReadLists(session, account, lists, progress)) return session.Failure();
   long long bug = 0;
-  if (!session.Run("Bug.create", BugzillaCreateCall(entry, lists, account), value)) return fail();
-  if (!BugzillaNewId(value, bug)) {
-    session.Failed("Bug.create: the answer has no id");
-    return fail();
-  }
+  if (!session.Run(BugzillaCreateCall(entry, lists, account), value)) return session.Failure();
+  if (!BugzillaNewId(value, bug)) return session.Failure("Bug.create: the answer has no id");
+  SubmissionResult result;
   result.id = Utf8ToUtf16(std::to_string(bug));
   progress.NextArea();
 
@@ -130,7 +112,7 @@ SubmissionResult SubmitToBugzilla(HttpClient& http, const TrackerAccount& accoun
         .Base64("data", file.bytes);
     // A failed attachment stops the rest; the bug stays, the submission
     // counts as failed.
-    if (!session.Run("Bug.add_attachment", call, value)) return fail();
+    if (!session.Run(call, value)) return session.Failure(std::move(result));
     progress.NextArea();
   }
   result.ok = true;

@@ -67,11 +67,8 @@ std::string FogBugzCommand(std::string_view scriptPath, std::string_view command
 
 FogBugzAnswer ReadFogBugzAnswer(std::string_view body) {
   FogBugzAnswer answer;
-  XmlDocument document = ReadXml(body);
-  if (!document.ok) {
-    answer.error = "the answer is not XML: " + document.error;
-    return answer;
-  }
+  XmlDocument document;
+  if (!ReadAnswerXml(body, document, answer.error)) return answer;
   if (const XmlElement* error = document.root.Find("error")) {
     const std::string* code = error->Attribute("code");
     answer.error = !error->text.empty() ? error->text

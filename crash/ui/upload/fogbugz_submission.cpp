@@ -4,20 +4,24 @@
 
 #include "crash/base/utf.h"
 #include "crash/ui/upload/fogbugz_answers.h"
-#include "crash/ui/upload/upload_memory.h"
+#include "crash/ui/upload/tracker_session.h"
 
 namespace ostrel::upload {
 
 namespace {
 
-class FogBugzSession {
+class FogBugzSession : public TrackerSession {
  public:
-  FogBugzSession(HttpClient& http, const FogBugzServer& server) : http_(http), server_(server) {}
+  FogBugzSession(HttpClient& http, const FogBugzServer& server)
+      : TrackerSession(http), server_(server) {}
 
   // A command's response element; false (and error set) on any failure.
   bool Run(std::string_view command, FogBugzArguments arguments, XmlElement& response) {
-    HttpResult answer =
-        http_.Get(http_.Server().Target(FogBugzCommand(server_.scriptPath, command, arguments)));
+    const std::string target = FogBugzCommand(server_.scriptPath, command, arguments);
+    return Read(command, http_.Get(http_.Server().Target(target)), response);
+  }
+  // The same for a command's answer that came by other means.
+  bool Read(std::string_view command, const HttpResult& answer, XmlElement& response) {
     if (!answer.ok) return Failed(answer.error);
     FogBugzAnswer read = ReadFogBugzAnswer(answer.body);
     if (!read.ok) return Failed(std::string(command) + ": " + read.error);
@@ -25,16 +29,8 @@ class FogBugzSession {
     return true;
   }
 
-  bool Failed(std::string error) {
-    error_ = std::move(error);
-    return false;
-  }
-  const std::string& Error() const { return error_; }
-
  private:
-  HttpClient& http_;
   const FogBugzServer& server_;
-  std::string error_;
 };
 
 void ReadList(const XmlElement& response, std::string_view name, TrackerList& list) {
@@ -96,28 +92,23 @@ std::vector<FormField> FogBugzCaseFields(const TrackerEntry& entry, const FogBug
 SubmissionResult SubmitToFogBugz(HttpClient& http, const TrackerAccount& account,
                                  const TrackerEntry& entry, IUploadProgress& progress,
                                  const ICodePage& codePage, bool alwaysUtf8) {
-  SubmissionResult result;
-  auto fail = [&result](std::string error) {
-    result.error = std::move(error);
-    RememberHttpError(result.error);
-    return result;
-  };
-  HttpResult api = http.Get(http.Server().Target("/api.xml"));
-  if (!api.ok) return fail(api.error);
   FogBugzServer server;
+  FogBugzSession session(http, server);
+  HttpResult api = http.Get(http.Server().Target("/api.xml"));
+  if (!api.ok) return session.Failure(api.error);
   std::string error;
-  if (!ReadFogBugzApi(api.body, server, error)) return fail(error);
+  if (!ReadFogBugzApi(api.body, server, error)) return session.Failure(error);
   progress.SetPosition(111);
 
-  FogBugzSession session(http, server);
   XmlElement r;
   if (!session.Run("logon", {{"email", account.account}, {"password", account.password}}, r))
-    return fail(session.Error());
+    return session.Failure();
   const XmlElement* tokenElement = r.Find("token");
   const std::u16string token = tokenElement ? Utf8ToUtf16(tokenElement->text) : u"";
-  if (token.empty()) return fail("logon: the answer has no token");
+  if (token.empty()) return session.Failure("logon: the answer has no token");
   progress.SetPosition(222);
 
+  SubmissionResult result;
   FogBugzLists lists;
   bool created = false;
   if (ReadLists(session, token, lists, progress)) {
@@ -130,15 +121,13 @@ SubmissionResult SubmitToFogBugz(HttpClient& http, const TrackerAccount& account
                                               FormEncoding{false, alwaysUtf8}, codePage);
       HttpResult answer = http.Post(http.Server().Target(server.scriptPath), form.contentType,
                                     std::move(form.body));
-      FogBugzAnswer read = answer.ok ? ReadFogBugzAnswer(answer.body) : FogBugzAnswer{};
-      if (!answer.ok)
-        session.Failed(answer.error);
-      else if (!read.ok)
-        session.Failed("new: " + read.error);
-      else if ((result.id = FogBugzCaseNumber(read.response)).empty())
-        session.Failed("new: the answer names no case");
-      else
-        created = true;
+      if (session.Read("new", answer, r)) {
+        result.id = FogBugzCaseNumber(r);
+        if (result.id.empty())
+          session.Failed("new: the answer names no case");
+        else
+          created = true;
+      }
     } catch (const std::invalid_argument& e) {
       session.Failed(e.what());
     }
@@ -150,7 +139,7 @@ SubmissionResult SubmitToFogBugz(HttpClient& http, const TrackerAccount& account
   // Whatever came of the case, the token is given back.
   const std::string lost = session.Error();
   session.Run("logoff", {{"token", token}}, r);
-  if (!created) return fail(lost);
+  if (!created) return FailedSubmission(lost);
   result.ok = true;
   return result;
 }

@@ -3,19 +3,21 @@
 #include <stdexcept>
 
 #include "crash/base/utf.h"
-#include "crash/ui/upload/mantis_answers.h"
 #include "crash/ui/delivery/mime_type.h"
+#include "crash/ui/upload/mantis_answers.h"
+#include "crash/ui/upload/tracker_session.h"
 #include "crash/ui/upload/upload_memory.h"
 
 namespace ostrel::upload {
 
 namespace {
 
-class MantisSession {
+class MantisSession : public TrackerSession {
  public:
-  explicit MantisSession(HttpClient& http) : http_(http) {}
+  using TrackerSession::TrackerSession;
 
-  bool Run(const std::string& method, const SoapCall& call, XmlElement& returned) {
+  bool Run(const SoapCall& call, XmlElement& returned) {
+    const std::string& method = call.Method();
     HttpResult answer = http_.Post(http_.Server().Target("/api/soap/mantisconnect.php/" + method),
                                    "text/xml", call.Body());
     SoapResponse read = ParseSoapResponse(answer.body);
@@ -27,15 +29,6 @@ class MantisSession {
     returned = std::move(read.returnValue);
     return true;
   }
-  bool Failed(std::string error) {
-    error_ = std::move(error);
-    return false;
-  }
-  const std::string& Error() const { return error_; }
-
- private:
-  HttpClient& http_;
-  std::string error_;
 };
 
 SoapCall Call(std::string method, const TrackerAccount& account) {
@@ -48,6 +41,50 @@ bool IsNumber(std::string_view text) {
   if (text.empty() || text.size() > 18) return false;
   for (char c : text)
     if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// The projects, the developer level, each project's categories, versions
+// and users, then the priorities and severities.
+bool ReadLists(MantisSession& session, const TrackerAccount& account, MantisLists& lists,
+               IUploadProgress& progress) {
+  XmlElement r;
+  if (!session.Run(Call("mc_projects_get_user_accessible", account), r)) return false;
+  ReadMantisProjects(r, lists.projects);
+  // The position runs from 50 to 950 over the requests still to come.
+  const std::size_t total = 3 + 3 * lists.projects.entries.size() + 2;
+  std::size_t done = 2;
+  auto step = [&]() { progress.SetPosition(static_cast<int>(50 + 900 * ++done / total)); };
+  progress.SetPosition(static_cast<int>(50 + 900 * done / total));
+
+  if (!session.Run(Call("mc_enum_access_levels", account), r)) return false;
+  TrackerList levels;
+  ReadMantisObjects(r, levels);
+  const Lookup developer = ExactLookup(levels, u"developer");
+  step();
+  for (const ListEntry& project : lists.projects.entries) {
+    if (!session.Run(Call("mc_project_get_categories", account).Integer("project_id", project.id),
+                     r))
+      return false;
+    ReadMantisNames(r, lists.categories, project.name);
+    step();
+    if (!session.Run(Call("mc_project_get_versions", account).Integer("project_id", project.id), r))
+      return false;
+    ReadMantisNames(r, lists.versions, project.name);
+    step();
+    SoapCall users = Call("mc_project_get_users", account);
+    users.Integer("project_id", project.id);
+    if (developer.found == Found::Match) users.Integer("access", developer.value);
+    if (!session.Run(users, r)) return false;
+    ReadMantisObjects(r, lists.users, project.name);
+    step();
+  }
+  if (!session.Run(Call("mc_enum_priorities", account), r)) return false;
+  ReadMantisObjects(r, lists.priorities);
+  step();
+  if (!session.Run(Call("mc_enum_severities", account), r)) return false;
+  ReadMantisObjects(r, lists.severities);
+  step();
   return true;
 }
 
@@ -95,72 +132,20 @@ SoapCall MantisIssueCall(const TrackerEntry& entry, const MantisLists& lists,
 
 SubmissionResult SubmitToMantis(HttpClient& http, const TrackerAccount& account,
                                 const TrackerEntry& entry, IUploadProgress& progress) {
-  SubmissionResult result;
   MantisSession session(http);
-  auto fail = [&]() {
-    result.error = session.Error();
-    RememberHttpError(result.error);
-    return result;
-  };
   XmlElement r;
-  if (!session.Run("mc_version", SoapCall("mc_version"), r)) return fail();
-  if (r.text.empty()) {
-    session.Failed("mc_version: no version: not a Mantis server");
-    return fail();
-  }
+  if (!session.Run(SoapCall("mc_version"), r)) return session.Failure();
+  if (r.text.empty()) return session.Failure("mc_version: no version: not a Mantis server");
   MantisLists lists;
-  if (!session.Run("mc_projects_get_user_accessible",
-                   Call("mc_projects_get_user_accessible", account), r))
-    return fail();
-  ReadMantisProjects(r, lists.projects);
-  // The position runs from 50 to 950 over the requests still to come.
-  const std::size_t total = 3 + 3 * lists.projects.entries.size() + 2;
-  std::size_t done = 2;
-  auto step = [&]() { progress.SetPosition(static_cast<int>(50 + 900 * ++done / total)); };
-  progress.SetPosition(static_cast<int>(50 + 900 * done / total));
-
-  if (!session.Run("mc_enum_access_levels", Call("mc_enum_access_levels", account), r))
-    return fail();
-  TrackerList levels;
-  ReadMantisObjects(r, levels);
-  const Lookup developer = ExactLookup(levels, u"developer");
-  step();
-  for (const ListEntry& project : lists.projects.entries) {
-    if (!session.Run("mc_project_get_categories",
-                     Call("mc_project_get_categories", account).Integer("project_id", project.id),
-                     r))
-      return fail();
-    ReadMantisNames(r, lists.categories, project.name);
-    step();
-    if (!session.Run("mc_project_get_versions",
-                     Call("mc_project_get_versions", account).Integer("project_id", project.id), r))
-      return fail();
-    ReadMantisNames(r, lists.versions, project.name);
-    step();
-    SoapCall users = Call("mc_project_get_users", account);
-    users.Integer("project_id", project.id);
-    if (developer.found == Found::Match) users.Integer("access", developer.value);
-    if (!session.Run("mc_project_get_users", users, r)) return fail();
-    ReadMantisObjects(r, lists.users, project.name);
-    step();
-  }
-  if (!session.Run("mc_enum_priorities", Call("mc_enum_priorities", account), r)) return fail();
-  ReadMantisObjects(r, lists.priorities);
-  step();
-  if (!session.Run("mc_enum_severities", Call("mc_enum_severities", account), r)) return fail();
-  ReadMantisObjects(r, lists.severities);
-  step();
+  if (!ReadLists(session, account, lists, progress)) return session.Failure();
 
   try {
-    if (!session.Run("mc_issue_add", MantisIssueCall(entry, lists, account), r)) return fail();
+    if (!session.Run(MantisIssueCall(entry, lists, account), r)) return session.Failure();
   } catch (const std::invalid_argument& e) {
-    session.Failed(e.what());
-    return fail();
+    return session.Failure(e.what());
   }
-  if (!IsNumber(r.text)) {
-    session.Failed("mc_issue_add: the answer names no issue");
-    return fail();
-  }
+  if (!IsNumber(r.text)) return session.Failure("mc_issue_add: the answer names no issue");
+  SubmissionResult result;
   result.id = Utf8ToUtf16(r.text);
   RememberMantisIssue(result.id);
   progress.NextArea();
@@ -172,7 +157,7 @@ SubmissionResult SubmitToMantis(HttpClient& http, const TrackerAccount& account,
         .String("name", file.fileName)
         .String("file_type", Utf8ToUtf16(delivery::MimeTypeOf(file.fileName)))
         .Base64("content", file.bytes);
-    if (!session.Run("mc_issue_attachment_add", call, r)) return fail();
+    if (!session.Run(call, r)) return session.Failure(std::move(result));
     progress.NextArea();
   }
   result.ok = true;

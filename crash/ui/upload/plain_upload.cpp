@@ -4,6 +4,7 @@
 
 #include "crash/base/utf.h"
 #include "crash/ui/upload/mail_address.h"
+#include "crash/ui/upload/tracker_session.h"
 #include "crash/ui/upload/upload_memory.h"
 #include "crash/ui/upload/xml_escape.h"
 
@@ -35,7 +36,6 @@ SubmissionResult UploadForm(HttpClient& http, std::u16string_view sender,
                             std::vector<FormField> fields, const std::vector<FormFile>& files,
                             const PlainUploadSwitches& switches, IUploadProgress& progress,
                             const ICodePage& codePage) {
-  SubmissionResult result;
   std::vector<ProgressArea> areas{{ProgressText::PrepareAttachments, 500},
                                   {ProgressText::Connect, 5000}};
   for (const FormFile& f : files)
@@ -50,9 +50,7 @@ SubmissionResult UploadForm(HttpClient& http, std::u16string_view sender,
     form = BuildMultipartForm(PlainUploadFields(std::move(fields), switches), files,
                               FormEncoding{switches.rawUtf8Values, switches.alwaysUtf8}, codePage);
   } catch (const std::invalid_argument& e) {
-    result.error = e.what();
-    RememberHttpError(result.error);
-    return result;
+    return FailedSubmission(e.what());
   }
   std::vector<HttpHeader> headers;
   if (!sender.empty()) headers.push_back({"From", Utf16ToUtf8(AddressPart(sender))});
@@ -60,12 +58,9 @@ SubmissionResult UploadForm(HttpClient& http, std::u16string_view sender,
       http.Post(http.Server().Target(), form.contentType, std::move(form.body), std::move(headers));
   for (std::size_t i = 0; i < files.size(); ++i) progress.NextArea();
   RememberUploadResponse(DecodeXmlEntities(answer.body));
-  if (!answer.ok) {
-    result.error = answer.error;
-    RememberHttpError(result.error);
-    return result;
-  }
+  if (!answer.ok) return FailedSubmission(answer.error);
   progress.NextArea();
+  SubmissionResult result;
   result.ok = true;
   return result;
 }

@@ -70,11 +70,8 @@ std::string SoapElement(std::string_view name, std::string_view type, std::u16st
 
 SoapResponse ParseSoapResponse(std::string_view body) {
   SoapResponse response;
-  XmlDocument document = ReadXml(body);
-  if (!document.ok) {
-    response.error = "the answer is not XML: " + document.error;
-    return response;
-  }
+  XmlDocument document;
+  if (!ReadAnswerXml(body, document, response.error)) return response;
   if (const XmlElement* returned = document.root.Find("return")) {
     response.ok = true;
     response.returnValue = *returned;

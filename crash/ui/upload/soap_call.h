@@ -34,6 +34,7 @@ class SoapCall {
 
   // The XML declaration and the whole envelope.
   std::string Body() const;
+  const std::string& Method() const { return method_; }
 
  private:
   std::string method_;

@@ -20,36 +20,27 @@ Memory& Kept() {
   return memory;
 }
 
+template <typename T>
+void Keep(T Memory::*field, T value) {
+  std::lock_guard guard(Kept().lock);
+  Kept().*field = std::move(value);
+}
+
+template <typename T>
+T Recall(T Memory::*field) {
+  std::lock_guard guard(Kept().lock);
+  return Kept().*field;
+}
+
 }  // namespace
 
-void RememberHttpError(std::string text) {
-  std::lock_guard guard(Kept().lock);
-  Kept().httpError = std::move(text);
-}
+void RememberHttpError(std::string text) { Keep(&Memory::httpError, std::move(text)); }
+std::string LastHttpError() { return Recall(&Memory::httpError); }
 
-std::string LastHttpError() {
-  std::lock_guard guard(Kept().lock);
-  return Kept().httpError;
-}
+void RememberUploadResponse(std::string text) { Keep(&Memory::uploadResponse, std::move(text)); }
+std::string LastUploadResponse() { return Recall(&Memory::uploadResponse); }
 
-void RememberUploadResponse(std::string text) {
-  std::lock_guard guard(Kept().lock);
-  Kept().uploadResponse = std::move(text);
-}
-
-std::string LastUploadResponse() {
-  std::lock_guard guard(Kept().lock);
-  return Kept().uploadResponse;
-}
-
-void RememberMantisIssue(std::u16string id) {
-  std::lock_guard guard(Kept().lock);
-  Kept().mantisIssue = std::move(id);
-}
-
-std::u16string LastMantisIssue() {
-  std::lock_guard guard(Kept().lock);
-  return Kept().mantisIssue;
-}
+void RememberMantisIssue(std::u16string id) { Keep(&Memory::mantisIssue, std::move(id)); }
+std::u16string LastMantisIssue() { return Recall(&Memory::mantisIssue); }
 
 }  // namespace ostrel::upload

@@ -92,6 +92,8 @@ class Reader {
   bool StartTag();
   bool EndTag();
   bool Content();
+  // A finished element goes into the open one, or is the root.
+  void Close(XmlElement element);
 
   std::string_view text_;
   const XmlLimits& limits_;
@@ -238,12 +240,7 @@ bool Reader::StartTag() {
   }
   if (At("/>")) {
     pos_ += 2;
-    if (open_.empty()) {
-      root_ = std::move(element);
-      rootDone_ = true;
-    } else {
-      open_.back().children.push_back(std::move(element));
-    }
+    Close(std::move(element));
     return true;
   }
   ++pos_;  // ">"
@@ -262,13 +259,17 @@ bool Reader::EndTag() {
     return Fail("an end tag that closes nothing open");
   XmlElement done = std::move(open_.back());
   open_.pop_back();
+  Close(std::move(done));
+  return true;
+}
+
+void Reader::Close(XmlElement element) {
   if (open_.empty()) {
-    root_ = std::move(done);
+    root_ = std::move(element);
     rootDone_ = true;
   } else {
-    open_.back().children.push_back(std::move(done));
+    open_.back().children.push_back(std::move(element));
   }
-  return true;
 }
 
 // Inside the root: text, child elements, comments and CDATA sections.
@@ -388,6 +389,13 @@ std::vector<const XmlElement*> XmlElement::FindAll(std::string_view localName) c
 
 XmlDocument ReadXml(std::string_view text, const XmlLimits& limits) {
   return Reader(text, limits).Read();
+}
+
+bool ReadAnswerXml(std::string_view body, XmlDocument& document, std::string& error) {
+  document = ReadXml(body);
+  if (document.ok) return true;
+  error = "the answer is not XML: " + document.error;
+  return false;
 }
 
 }  // namespace ostrel::upload

@@ -48,4 +48,8 @@ struct XmlDocument {
 
 XmlDocument ReadXml(std::string_view text, const XmlLimits& limits = {});
 
+// A tracker's answer as a document; false, with `error` saying that the
+// answer is not XML and why, when it cannot be read.
+bool ReadAnswerXml(std::string_view body, XmlDocument& document, std::string& error);
+
 }  // namespace ostrel::upload

@@ -1,6 +1,7 @@
 #include "crash/ui/upload/xml_rpc.h"
 
 #include <charconv>
+#include <utility>
 
 #include "crash/ui/delivery/base64.h"
 #include "crash/ui/upload/xml_escape.h"
@@ -93,21 +94,17 @@ bool ReadTyped(const XmlElement& typed, XmlRpcValue& out, std::string& error) {
     out.number = typed.text == "1";
     return true;
   }
-  if (type == "double") {
-    out.kind = XmlRpcValue::Kind::Double;
-    return true;
-  }
-  if (type == "dateTime.iso8601") {
-    out.kind = XmlRpcValue::Kind::DateTime;
-    return true;
-  }
-  if (type == "base64") {
-    out.kind = XmlRpcValue::Kind::Base64;
-    return true;
-  }
-  if (type == "nil") {
-    out.kind = XmlRpcValue::Kind::Nil;
-    return true;
+  // Scalars the trackers' answers only carry along, kept as written.
+  static constexpr std::pair<std::string_view, XmlRpcValue::Kind> kKept[] = {
+      {"double", XmlRpcValue::Kind::Double},
+      {"dateTime.iso8601", XmlRpcValue::Kind::DateTime},
+      {"base64", XmlRpcValue::Kind::Base64},
+      {"nil", XmlRpcValue::Kind::Nil}};
+  for (const auto& [name, kind] : kKept) {
+    if (type == name) {
+      out.kind = kind;
+      return true;
+    }
   }
   if (type == "array") {
     out.kind = XmlRpcValue::Kind::Array;
@@ -149,11 +146,8 @@ bool ReadValue(const XmlElement& value, XmlRpcValue& out, std::string& error) {
 
 XmlRpcResponse ParseXmlRpcResponse(std::string_view body) {
   XmlRpcResponse response;
-  XmlDocument document = ReadXml(body);
-  if (!document.ok) {
-    response.error = "the answer is not XML: " + document.error;
-    return response;
-  }
+  XmlDocument document;
+  if (!ReadAnswerXml(body, document, response.error)) return response;
   const XmlElement& root = document.root;
   if (root.LocalName() != "methodResponse") {
     response.error = "the answer is no methodResponse";

@@ -23,6 +23,7 @@ class XmlRpcCall {
 
   // The XML declaration and the methodCall.
   std::string Body() const;
+  const std::string& Method() const { return method_; }
 
  private:
   void Member(std::string_view name, const std::string& typedValue);

@@ -12,40 +12,36 @@ Usage: bugzilla_peer.py expected.json
 
 import sys
 
-from peer_common import announce, load_expected
+from peer_common import files_by_name, load_expected, logged_in, require, serve
 
-try:
-    from xmlrpc.server import SimpleXMLRPCRequestHandler, SimpleXMLRPCServer
-    from xmlrpc.client import Fault
-except ImportError as e:
-    print(f"missing {e.name}", flush=True)
-    sys.exit(77)
+require("xmlrpc.server", "xmlrpc.client")
+from xmlrpc.server import SimpleXMLRPCRequestHandler, SimpleXMLRPCServer
+from xmlrpc.client import Fault
 
 expected = load_expected(sys.argv[1])
 received = {"bugs": 0, "attachments": 0, "anonymous_versions": 0}
 
 
-def logged_in(params):
-    if params.get("Bugzilla_login", "").encode() != expected["login"] or \
-            params.get("Bugzilla_password", "").encode() != expected["password"]:
+def check_login(params):
+    if not logged_in(expected, params.get("Bugzilla_login"), params.get("Bugzilla_password")):
         raise Fault(300, "The username or password you entered is not valid.")
 
 
 def version(params):
     if "Bugzilla_login" in params:
-        logged_in(params)
+        check_login(params)
     else:
         received["anonymous_versions"] += 1
     return {"version": "5.0.4"}
 
 
 def enterable_products(params):
-    logged_in(params)
+    check_login(params)
     return {"ids": [1, 2]}
 
 
 def products(params):
-    logged_in(params)
+    check_login(params)
     if params.get("ids") != [1, 2]:
         raise Fault(51, f"unknown product ids {params.get('ids')!r}")
     return {"products": [
@@ -55,7 +51,7 @@ def products(params):
 
 
 def fields(params):
-    logged_in(params)
+    check_login(params)
     def values(*names):
         return [{"name": n} for n in names]
     return {"fields": [
@@ -66,7 +62,7 @@ def fields(params):
 
 
 def create(params):
-    logged_in(params)
+    check_login(params)
     for name in ("summary", "description"):
         if params.get(name, "").encode("utf-8") != expected[name]:
             raise Fault(32000, f"{name} differs: {params.get(name)!r}")
@@ -80,8 +76,8 @@ def create(params):
 
 
 def add_attachment(params):
-    logged_in(params)
-    files = dict((name.decode("utf-8"), data) for name, data in expected["files"])
+    check_login(params)
+    files = files_by_name(expected)
     name = params.get("file_name")
     if params.get("ids") != [42] or params.get("exclude_fields") != ["data"]:
         raise Fault(100, "attachment for another bug")
@@ -106,5 +102,4 @@ for name, function in {"Bugzilla.version": version,
                        "Bug.add_attachment": add_attachment,
                        "Test.received": lambda params: received}.items():
     server.register_function(function, name)
-announce(server)
-server.serve_forever()
+serve(server)

@@ -6,9 +6,9 @@
 #include "crash/ui/delivery/base64.h"
 #include "crash/ui/upload/upload_memory.h"
 #include "crash/ui/upload/xml_escape.h"
-#include "tests/unit/upload/recorded_progress.h"
 #include "tests/unit/upload/sample_entry.h"
 #include "tests/unit/upload/scripted_exchange.h"
+#include "tests/unit/upload/tracker_test.h"
 
 namespace ostrel::upload {
 namespace {
@@ -64,12 +64,12 @@ void ScriptServer(test::ScriptedExchange& x) {
                                   "</struct></value></data></array>")));
 }
 
-class BugzillaTest : public ::testing::Test {
+class BugzillaTest : public test::TrackerTest {
  protected:
-  HttpClient Client() { return HttpClient(exchange, ParseServerAddress(u"h/bz", 80, false), {}); }
-  test::ScriptedExchange exchange;
-  test::RecordedProgress progress;
-  TrackerAccount account{u"ann@example.com", u"s<e>cret"};
+  BugzillaTest() : TrackerTest(u"/bz", {u"ann@example.com", u"s<e>cret"}) {}
+  SubmissionResult SubmitTo(HttpClient& http, const TrackerAccount& as) override {
+    return SubmitToBugzilla(http, as, SampleEntry(), progress);
+  }
 };
 
 TEST_F(BugzillaTest, TheWholeConversationInItsOrder) {
@@ -81,8 +81,7 @@ TEST_F(BugzillaTest, TheWholeConversationInItsOrder) {
   exchange.Answer(200, Answer(Member("ids",
                                      "<array><data><value><int>6</int></value></data>"
                                      "</array>")));
-  HttpClient http = Client();
-  const SubmissionResult r = SubmitToBugzilla(http, account, SampleEntry(), progress);
+  const SubmissionResult r = Submit();
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.id, u"77");
   ASSERT_EQ(exchange.requests.size(), 8u);
@@ -129,8 +128,7 @@ TEST_F(BugzillaTest, TheNewBugsValuesFromTheLists) {
   exchange.Answer(200, Answer(Member("id", "<int>78</int>")));
   exchange.Answer(200, Answer(""));
   exchange.Answer(200, Answer(""));
-  HttpClient http = Client();
-  ASSERT_TRUE(SubmitToBugzilla(http, account, SampleEntry(), progress).ok);
+  ASSERT_TRUE(Submit().ok);
   const std::string& create = exchange.requests[5].body;
   auto member = [&create](const std::string& name, const std::u16string& value) {
     return create.find("<member><name>" + name + "</name><value><string>" + XmlEscaped(value) +
@@ -153,8 +151,7 @@ TEST_F(BugzillaTest, TheNewBugsValuesFromTheLists) {
 TEST_F(BugzillaTest, AFaultStopsTheConversationWithItsText) {
   exchange.Answer(200, Answer(Member("version", "<string>5.0</string>")));
   exchange.Answer(200, Fault("The username or password you entered is not valid &lt;x&gt;."));
-  HttpClient http = Client();
-  const SubmissionResult r = SubmitToBugzilla(http, account, SampleEntry(), progress);
+  const SubmissionResult r = Submit();
   EXPECT_FALSE(r.ok);
   EXPECT_NE(r.error.find("not valid <x>."), std::string::npos) << r.error;
   EXPECT_EQ(LastHttpError(), r.error);
@@ -185,8 +182,7 @@ TEST_F(BugzillaTest, EachStepThatFailsSendsNothingMore) {
       x.Answer(r.status, r.body);
     }
     x.Answer(200, c.bad);
-    HttpClient http(x, ParseServerAddress(u"h", 80, false), {});
-    const SubmissionResult r = SubmitToBugzilla(http, account, SampleEntry(), progress);
+    const SubmissionResult r = Submit(x, account);
     EXPECT_FALSE(r.ok) << c.bad;
     EXPECT_FALSE(r.error.empty());
     EXPECT_EQ(x.requests.size(), c.requests) << c.bad;
@@ -195,8 +191,7 @@ TEST_F(BugzillaTest, EachStepThatFailsSendsNothingMore) {
   ScriptServer(exchange);
   exchange.Answer(200, Answer(Member("id", "<int>79</int>")));
   exchange.Answer(500, "");
-  HttpClient http = Client();
-  const SubmissionResult r = SubmitToBugzilla(http, account, SampleEntry(), progress);
+  const SubmissionResult r = Submit();
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.id, u"79");
   EXPECT_EQ(exchange.requests.size(), 7u);
@@ -211,9 +206,7 @@ TEST_F(BugzillaTest, WithoutPasswordNoLogOnTestAndNoCredentials) {
   exchange.Answer(200, Answer(Member("id", "<int>80</int>")));
   exchange.Answer(200, Answer(""));
   exchange.Answer(200, Answer(""));
-  HttpClient http = Client();
-  const SubmissionResult r =
-      SubmitToBugzilla(http, TrackerAccount{u"ann", u""}, SampleEntry(), progress);
+  const SubmissionResult r = Submit(exchange, TrackerAccount{u"ann", u""});
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(exchange.requests.size(), 7u);
   for (const HttpRequest& q : exchange.requests)

@@ -12,15 +12,11 @@ Usage: fogbugz_peer.py expected.json
 
 import sys
 
-from peer_common import QuietHandler, announce, form_parts, load_expected
+from peer_common import QuietHandler, form_parts, load_expected, logged_in, require, serve_http
 
-try:
-    import http.server
-    import urllib.parse
-    from xml.sax.saxutils import escape
-except ImportError as e:
-    print(f"missing {e.name}", flush=True)
-    sys.exit(77)
+require("urllib.parse", "xml.sax.saxutils")
+import urllib.parse
+from xml.sax.saxutils import escape
 
 expected = load_expected(sys.argv[1])
 received = {"cases": 0, "files": 0, "logoff": 0}
@@ -39,8 +35,7 @@ def command(query):
     args = {k: v[0] for k, v in urllib.parse.parse_qs(query, keep_blank_values=True).items()}
     cmd = args.get("cmd")
     if cmd == "logon":
-        if args.get("email", "").encode() != expected["login"] or \
-                args.get("password", "").encode() != expected["password"]:
+        if not logged_in(expected, args.get("email"), args.get("password")):
             return error("Incorrect password or username")
         return response(f"<token><![CDATA[{TOKEN}]]></token>")
     if args.get("token") != TOKEN:
@@ -105,6 +100,4 @@ class Handler(QuietHandler):
             self.answer(200, error(f"unreadable form: {e!r}"))
 
 
-server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
-announce(server)
-server.serve_forever()
+serve_http(Handler)

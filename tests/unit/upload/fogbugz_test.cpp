@@ -5,9 +5,9 @@
 #include "crash/base/utf.h"
 #include "crash/ui/delivery/base64.h"
 #include "crash/ui/upload/fogbugz_answers.h"
-#include "tests/unit/upload/recorded_progress.h"
 #include "tests/unit/upload/sample_entry.h"
 #include "tests/unit/upload/scripted_exchange.h"
+#include "tests/unit/upload/tracker_test.h"
 
 namespace ostrel::upload {
 namespace {
@@ -45,20 +45,19 @@ std::string FieldValue(const std::string& body, const std::string& name) {
   return body.substr(start, body.find("\r\n--", start) - start);
 }
 
-class FogBugzTest : public ::testing::Test {
+class FogBugzTest : public test::TrackerTest {
  protected:
-  HttpClient Client() { return HttpClient(exchange, ParseServerAddress(u"h/fb", 80, false), {}); }
-  test::ScriptedExchange exchange;
-  test::RecordedProgress progress;
-  TrackerAccount account{u"ann@example.com", u"p w&"};
+  FogBugzTest() : TrackerTest(u"/fb", {u"ann@example.com", u"p w&"}) {}
+  SubmissionResult SubmitTo(HttpClient& http, const TrackerAccount& as) override {
+    return SubmitToFogBugz(http, as, SampleEntry(), progress, kLatin1);
+  }
 };
 
 TEST_F(FogBugzTest, TheWholeConversationInItsOrder) {
   ScriptServer(exchange);
   exchange.Answer(200, Response("<case ixBug=\"314\" operations=\"edit\"></case>"));
   exchange.Answer(200, Response(""));
-  HttpClient http = Client();
-  const SubmissionResult r = SubmitToFogBugz(http, account, SampleEntry(), progress, kLatin1);
+  const SubmissionResult r = Submit();
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.id, u"314");
   const std::vector<std::string> targets = {
@@ -84,8 +83,7 @@ TEST_F(FogBugzTest, TheCaseFormInItsOrder) {
   ScriptServer(exchange);
   exchange.Answer(200, Response("<case ixBug=\"315\"/>"));
   exchange.Answer(200, Response(""));
-  HttpClient http = Client();
-  ASSERT_TRUE(SubmitToFogBugz(http, account, SampleEntry(), progress, kLatin1).ok);
+  ASSERT_TRUE(Submit().ok);
   const HttpRequest& form = exchange.requests[7];
   const std::string& body = form.body;
   ASSERT_NE(test::RequestHeader(form, "Content-Type"), nullptr);
@@ -163,8 +161,7 @@ TEST_F(FogBugzTest, LoggedOffWhateverBecameOfTheCase) {
   ScriptServer(exchange);
   exchange.Answer(200, Response("<error code=\"7\">Field &lt;sTitle&gt; is required</error>"));
   exchange.Answer(200, Response(""));
-  HttpClient http = Client();
-  const SubmissionResult r = SubmitToFogBugz(http, account, SampleEntry(), progress, kLatin1);
+  const SubmissionResult r = Submit();
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.error, "new: Field <sTitle> is required");
   ASSERT_EQ(exchange.requests.size(), 9u);
@@ -175,8 +172,7 @@ TEST_F(FogBugzTest, LoggedOffWhateverBecameOfTheCase) {
   ScriptServer(x);
   x.Answer(200, Response("<error>&lt;case ixBug=\"1\"&gt;</error>"));
   x.Answer(200, Response(""));
-  HttpClient other(x, ParseServerAddress(u"h", 80, false), {});
-  EXPECT_FALSE(SubmitToFogBugz(other, account, SampleEntry(), progress, kLatin1).ok);
+  EXPECT_FALSE(Submit(x, account).ok);
 }
 
 TEST_F(FogBugzTest, NoLogOnNoFurtherRequests) {
@@ -197,8 +193,7 @@ TEST_F(FogBugzTest, NoLogOnNoFurtherRequests) {
     test::ScriptedExchange x;
     x.Answer(200, c.api);
     if (!c.logon.empty()) x.Answer(200, c.logon);
-    HttpClient http(x, ParseServerAddress(u"h", 80, false), {});
-    const SubmissionResult r = SubmitToFogBugz(http, account, SampleEntry(), progress, kLatin1);
+    const SubmissionResult r = Submit(x, account);
     EXPECT_FALSE(r.ok) << c.api;
     EXPECT_FALSE(r.error.empty());
     EXPECT_EQ(x.requests.size(), c.requests) << c.api;

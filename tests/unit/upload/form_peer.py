@@ -12,8 +12,7 @@ Usage: form_peer.py expected.json
 
 import sys
 
-from peer_common import QuietHandler, announce, form_parts, load_expected
-import http.server
+from peer_common import QuietHandler, form_parts, load_expected, serve_http
 
 expected = load_expected(sys.argv[1])
 matched = []
@@ -65,6 +64,4 @@ class Handler(QuietHandler):
         self.answer(200, f"matched={len(matched)}", "text/plain")
 
 
-server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
-announce(server)
-server.serve_forever()
+serve_http(Handler)

@@ -14,14 +14,10 @@ Usage: mantis_peer.py expected.json
 import base64
 import sys
 
-from peer_common import QuietHandler, announce, load_expected
+from peer_common import QuietHandler, files_by_name, load_expected, logged_in, require, serve_http
 
-try:
-    import http.server
-    import xml.etree.ElementTree as ET
-except ImportError as e:
-    print(f"missing {e.name}", flush=True)
-    sys.exit(77)
+require("xml.etree.ElementTree")
+import xml.etree.ElementTree as ET
 
 PREFIX = "/mantis/api/soap/mantisconnect.php/"
 expected = load_expected(sys.argv[1])
@@ -54,8 +50,7 @@ def call(method, body):
     by_id = {e.get("id"): e for e in soap_body.iter() if e.get("id") is not None}
     if method != "mc_version":
         user, password = params.get("username"), params.get("password")
-        if user is None or (user.text or "").encode() != expected["login"] or \
-                (password.text or "").encode() != expected["password"]:
+        if user is None or password is None or not logged_in(expected, user.text, password.text):
             raise Refused("Access denied")
     return params, by_id
 
@@ -101,7 +96,7 @@ def answer(method, params, by_id):
         received["issues"] += 1
         return "77"
     if method == "mc_issue_attachment_add":
-        files = dict((name.decode("utf-8"), data) for name, data in expected["files"])
+        files = files_by_name(expected)
         name = params["name"].text
         if params["issue_id"].text != "77" or name not in files or \
                 base64.b64decode(params["content"].text or "") != files[name]:
@@ -136,6 +131,4 @@ class Handler(QuietHandler):
                     "text/plain")
 
 
-server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
-announce(server)
-server.serve_forever()
+serve_http(Handler)

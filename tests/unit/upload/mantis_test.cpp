@@ -7,9 +7,9 @@
 #include "crash/ui/upload/mantis_answers.h"
 #include "crash/ui/upload/upload_memory.h"
 #include "crash/ui/upload/xml_escape.h"
-#include "tests/unit/upload/recorded_progress.h"
 #include "tests/unit/upload/sample_entry.h"
 #include "tests/unit/upload/scripted_exchange.h"
+#include "tests/unit/upload/tracker_test.h"
 
 namespace ostrel::upload {
 namespace {
@@ -52,14 +52,12 @@ void ScriptServer(test::ScriptedExchange& x) {
   x.Answer(200, Objects({{50, "minor"}, {70, "crash"}}));
 }
 
-class MantisTest : public ::testing::Test {
+class MantisTest : public test::TrackerTest {
  protected:
-  HttpClient Client() {
-    return HttpClient(exchange, ParseServerAddress(u"h/mantis", 80, false), {});
+  MantisTest() : TrackerTest(u"/mantis", {u"ann", u"pw"}) {}
+  SubmissionResult SubmitTo(HttpClient& http, const TrackerAccount& as) override {
+    return SubmitToMantis(http, as, SampleEntry(), progress);
   }
-  test::ScriptedExchange exchange;
-  test::RecordedProgress progress;
-  TrackerAccount account{u"ann", u"pw"};
 };
 
 TEST_F(MantisTest, TheWholeConversationInItsOrder) {
@@ -67,8 +65,7 @@ TEST_F(MantisTest, TheWholeConversationInItsOrder) {
   exchange.Answer(200, Returned("123"));
   exchange.Answer(200, Returned("1"));
   exchange.Answer(200, Returned("2"));
-  HttpClient http = Client();
-  const SubmissionResult r = SubmitToMantis(http, account, SampleEntry(), progress);
+  const SubmissionResult r = Submit();
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.id, u"123");
   EXPECT_EQ(LastMantisIssue(), u"123");
@@ -127,8 +124,7 @@ TEST_F(MantisTest, TheIssueFromTheLists) {
   exchange.Answer(200, Returned("124"));
   exchange.Answer(200, Returned("1"));
   exchange.Answer(200, Returned("2"));
-  HttpClient http = Client();
-  ASSERT_TRUE(SubmitToMantis(http, account, SampleEntry(), progress).ok);
+  ASSERT_TRUE(Submit().ok);
   const std::string& add = exchange.requests[14].body;
   const std::string description = XmlEscaped(SampleEntry().description);
   EXPECT_NE(add.find("<issue href=\"#1\"/></ns1:mc_issue_add><ns2:IssueData id=\"1\" "
@@ -178,24 +174,21 @@ TEST_F(MantisTest, FaultsEndTheConversationWithTheirText) {
                   "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"e\"><SOAP-ENV:Body><SOAP-ENV:Fault>"
                   "<faultcode>Client</faultcode><faultstring>Access denied</faultstring>"
                   "</SOAP-ENV:Fault></SOAP-ENV:Body></SOAP-ENV:Envelope>");
-  HttpClient http = Client();
-  SubmissionResult r = SubmitToMantis(http, account, SampleEntry(), progress);
+  SubmissionResult r = Submit();
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.error, "mc_projects_get_user_accessible: Access denied");
   EXPECT_EQ(exchange.requests.size(), 2u);
 
   test::ScriptedExchange x;
   x.Answer(200, Returned(""));
-  HttpClient empty(x, ParseServerAddress(u"h", 80, false), {});
-  r = SubmitToMantis(empty, account, SampleEntry(), progress);
+  r = Submit(x, account);
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(x.requests.size(), 1u);
 
   test::ScriptedExchange y;
   ScriptServer(y);
   y.Answer(200, Returned("not a number"));
-  HttpClient noId(y, ParseServerAddress(u"h", 80, false), {});
-  r = SubmitToMantis(noId, account, SampleEntry(), progress);
+  r = Submit(y, account);
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(y.requests.size(), 15u);
 }

@@ -1,18 +1,30 @@
-"""What the tests' peer servers share: the expectations file the test wrote
-(every value as the hex of its bytes), the start-up line with the port, and
-a multipart reader built on email.parser."""
+"""What the tests' peer servers share: the modules they need, the
+expectations file the test wrote (every value as the hex of its bytes), the
+log-in and files it names, the start-up line with the port, and a
+multipart reader built on email.parser."""
 
+import importlib
 import json
 import sys
 
-try:
-    import email.header
-    import email.parser
-    import email.policy
-    import http.server
-except ImportError as e:
-    print(f"missing {e.name}", flush=True)
-    sys.exit(77)
+
+def require(*modules):
+    """Without one of the modules, says which and exits with 77: the test
+    skips, or fails where nothing may be skipped."""
+    for name in modules:
+        try:
+            importlib.import_module(name)
+        except ImportError as e:
+            print(f"missing {e.name}", flush=True)
+            sys.exit(77)
+
+
+require("email.header", "email.parser", "email.policy", "http.server")
+
+import email.header
+import email.parser
+import email.policy
+import http.server
 
 
 def load_expected(path):
@@ -27,8 +39,25 @@ def load_expected(path):
         return unhex(json.load(f))
 
 
-def announce(server):
+def logged_in(expected, login, password):
+    """The log-in (texts, None for a missing one) is the expected one."""
+    return (login or "").encode() == expected["login"] and \
+        (password or "").encode() == expected["password"]
+
+
+def files_by_name(expected):
+    """The expected [[file name, bytes]...] as a dictionary by file name."""
+    return {name.decode("utf-8"): data for name, data in expected["files"]}
+
+
+def serve(server):
+    """Says the port, as the test waits for, and serves until killed."""
     print(f"port {server.server_address[1]}", flush=True)
+    server.serve_forever()
+
+
+def serve_http(handler):
+    serve(http.server.HTTPServer(("127.0.0.1", 0), handler))
 
 
 def header_text(raw):

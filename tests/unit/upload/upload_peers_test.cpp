@@ -99,6 +99,29 @@ ServerAddress Local(const Peer& p, const char16_t* path) {
   return ParseServerAddress(u"127.0.0.1" + std::u16string(path), p.peer.Port(), false);
 }
 
+// A peer and a client of its pages below `path`.
+struct PeerClient {
+  PeerClient(const std::string& script, const Expectations& e, const std::string& name,
+             const char16_t* path, HttpClientSettings settings = {})
+      : p(script, e, name), exchange(Local(p, path)), http(exchange, Local(p, path), settings) {}
+  Peer p;
+  test::PosixHttpExchange exchange;
+  HttpClient http;
+};
+
+// What a tracker's peer checks: the account's log-in, the entry's title
+// (under the tracker's name for it) and description, and its files.
+Expectations TrackerExpectations(const TrackerAccount& account, const TrackerEntry& entry,
+                                 const std::string& titleName, bool withEmptyFiles) {
+  Expectations e;
+  e.Value("login", Utf16ToUtf8(account.account))
+      .Value("password", Utf16ToUtf8(account.password))
+      .Value(titleName, Utf16ToUtf8(entry.title))
+      .Value("description", Utf16ToUtf8(entry.description))
+      .List("files", NamedFiles(entry, withEmptyFiles));
+  return e;
+}
+
 TEST(UploadPeers, PlainUploadReadBackByEmailParser) {
   const std::string report = "error details: <admin> & <suspended>\r\n\"x\"\r\n";
   const std::string screenshot = Binary(100000, 3);
@@ -112,62 +135,49 @@ TEST(UploadPeers, PlainUploadReadBackByEmailParser) {
       .List("files", {{"BugReport", "bugreport.txt", report},
                       {"ScreenShot", "screenshot.png", screenshot},
                       {"Empty", "empty.txt", ""}});
-  Peer p("form_peer.py", e, "form");
-  START_PEER(p);
-  test::PosixHttpExchange exchange(Local(p, u"/up/"));
   HttpClientSettings settings;
   settings.account = u"ann";
   settings.password = u"s3cret";
-  HttpClient http(exchange, Local(p, u"/up/"), settings);
+  PeerClient c("form_peer.py", e, "form", u"/up/", settings);
+  START_PEER(c.p);
   NoProgress progress;
+  auto upload = [&](std::u16string mailFrom, std::u16string mailAddr,
+                    PlainUploadSwitches switches) {
+    return UploadForm(c.http, u"Ostrel <support@example.com>",
+                      {{u"MailFrom", std::move(mailFrom)},
+                       {u"MailAddr", std::move(mailAddr)},
+                       {u"MailBody", u"caf\u00e9 <priority:2> & \u20ac\r\n."},
+                       {u"\u0416\u0443\u0440", u"field named beyond the code page"}},
+                      {{u"BugReport", u"bugreport.txt", report},
+                       {u"ScreenShot", u"screenshot.png", screenshot},
+                       {u"Empty", u"empty.txt", ""}},
+                      switches, progress, kLatin1);
+  };
   const SubmissionResult r =
-      UploadForm(http, u"Ostrel <support@example.com>",
-                 {{u"MailFrom", u"Ostrel <support@example.com>"},
-                  {u"MailAddr", u"a@example.com; Bo <b@example.com>"},
-                  {u"MailBody", u"caf\u00e9 <priority:2> & \u20ac\r\n."},
-                  {u"\u0416\u0443\u0440", u"field named beyond the code page"}},
-                 {{u"BugReport", u"bugreport.txt", report},
-                  {u"ScreenShot", u"screenshot.png", screenshot},
-                  {u"Empty", u"empty.txt", ""}},
-                 PlainUploadSwitches{}, progress, kLatin1);
+      upload(u"Ostrel <support@example.com>", u"a@example.com; Bo <b@example.com>", {});
   EXPECT_TRUE(r.ok) << r.error;
-  EXPECT_EQ(http.Get("/matched").body, "matched=1");
+  EXPECT_EQ(c.http.Get("/matched").body, "matched=1");
 
   // A bug tracker's encoding (Base64 values with their encoding lines) reads
   // back the same.
-  const SubmissionResult again =
-      UploadForm(http, u"Ostrel <support@example.com>",
-                 {{u"MailFrom", u"support@example.com"},
-                  {u"MailAddr", u"a@example.com,b@example.com"},
-                  {u"MailBody", u"caf\u00e9 <priority:2> & \u20ac\r\n."},
-                  {u"\u0416\u0443\u0440", u"field named beyond the code page"}},
-                 {{u"BugReport", u"bugreport.txt", report},
-                  {u"ScreenShot", u"screenshot.png", screenshot},
-                  {u"Empty", u"empty.txt", ""}},
-                 PlainUploadSwitches{false, false, true}, progress, kLatin1);
+  const SubmissionResult again = upload(u"support@example.com", u"a@example.com,b@example.com",
+                                        PlainUploadSwitches{false, false, true});
   EXPECT_TRUE(again.ok) << again.error;
-  EXPECT_EQ(http.Get("/matched").body, "matched=2");
+  EXPECT_EQ(c.http.Get("/matched").body, "matched=2");
 }
 
 TEST(UploadPeers, BugzillaOverXmlRpcServer) {
   const TrackerEntry entry = Entry();
-  Expectations e;
-  e.Value("login", "ann@example.com")
-      .Value("password", "p<w>&")
-      .Value("summary", Utf16ToUtf8(entry.title))
-      .Value("description", Utf16ToUtf8(entry.description))
-      .List("files", NamedFiles(entry, false));
-  Peer p("bugzilla_peer.py", e, "bugzilla");
-  START_PEER(p);
-  test::PosixHttpExchange exchange(Local(p, u"/bz"));
-  HttpClient http(exchange, Local(p, u"/bz"), {});
+  const TrackerAccount account{u"ann@example.com", u"p<w>&"};
+  PeerClient c("bugzilla_peer.py", TrackerExpectations(account, entry, "summary", false),
+               "bugzilla", u"/bz");
+  START_PEER(c.p);
   NoProgress progress;
-  const SubmissionResult r =
-      SubmitToBugzilla(http, TrackerAccount{u"ann@example.com", u"p<w>&"}, entry, progress);
+  const SubmissionResult r = SubmitToBugzilla(c.http, account, entry, progress);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.id, u"42");
   const XmlRpcResponse received = ParseXmlRpcResponse(
-      http.Post("/bz/xmlrpc.cgi", "text/xml", XmlRpcCall("Test.received").Body()).body);
+      c.http.Post("/bz/xmlrpc.cgi", "text/xml", XmlRpcCall("Test.received").Body()).body);
   ASSERT_TRUE(received.ok) << received.error;
   EXPECT_EQ(received.value.Member("bugs")->number, 1);
   EXPECT_EQ(received.value.Member("attachments")->number, 2);  // the empty file stays behind
@@ -175,57 +185,43 @@ TEST(UploadPeers, BugzillaOverXmlRpcServer) {
 
   // A wrong password is the log-on test's fault; nothing more is sent.
   const SubmissionResult refused =
-      SubmitToBugzilla(http, TrackerAccount{u"ann@example.com", u"wrong"}, entry, progress);
+      SubmitToBugzilla(c.http, TrackerAccount{u"ann@example.com", u"wrong"}, entry, progress);
   EXPECT_FALSE(refused.ok);
   EXPECT_NE(refused.error.find("not valid"), std::string::npos) << refused.error;
 }
 
 TEST(UploadPeers, MantisOverSoap) {
   const TrackerEntry entry = Entry();
-  Expectations e;
-  e.Value("login", "<ann>")
-      .Value("password", "\"pw\"")
-      .Value("summary", Utf16ToUtf8(entry.title))
-      .Value("description", Utf16ToUtf8(entry.description))
-      .List("files", NamedFiles(entry, false));
-  Peer p("mantis_peer.py", e, "mantis");
-  START_PEER(p);
-  test::PosixHttpExchange exchange(Local(p, u"/mantis"));
-  HttpClient http(exchange, Local(p, u"/mantis"), {});
+  const TrackerAccount account{u"<ann>", u"\"pw\""};
+  PeerClient c("mantis_peer.py", TrackerExpectations(account, entry, "summary", false), "mantis",
+               u"/mantis");
+  START_PEER(c.p);
   NoProgress progress;
-  const SubmissionResult r =
-      SubmitToMantis(http, TrackerAccount{u"<ann>", u"\"pw\""}, entry, progress);
+  const SubmissionResult r = SubmitToMantis(c.http, account, entry, progress);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.id, u"77");
-  EXPECT_EQ(http.Get("/received").body, "issues=1 attachments=2");
+  EXPECT_EQ(c.http.Get("/received").body, "issues=1 attachments=2");
 
   const SubmissionResult refused =
-      SubmitToMantis(http, TrackerAccount{u"ann", u"pw"}, entry, progress);
+      SubmitToMantis(c.http, TrackerAccount{u"ann", u"pw"}, entry, progress);
   EXPECT_FALSE(refused.ok);
   EXPECT_EQ(refused.error, "mc_projects_get_user_accessible: Access denied");
 }
 
 TEST(UploadPeers, FogBugzOverHttpServer) {
   const TrackerEntry entry = Entry();
-  Expectations e;
-  e.Value("login", "ann@example.com")
-      .Value("password", "p w&=?")
-      .Value("title", Utf16ToUtf8(entry.title))
-      .Value("description", Utf16ToUtf8(entry.description))
-      .List("files", NamedFiles(entry, true));
-  Peer p("fogbugz_peer.py", e, "fogbugz");
-  START_PEER(p);
-  test::PosixHttpExchange exchange(Local(p, u"/fb"));
-  HttpClient http(exchange, Local(p, u"/fb"), {});
+  const TrackerAccount account{u"ann@example.com", u"p w&=?"};
+  PeerClient c("fogbugz_peer.py", TrackerExpectations(account, entry, "title", true), "fogbugz",
+               u"/fb");
+  START_PEER(c.p);
   NoProgress progress;
-  const SubmissionResult r = SubmitToFogBugz(http, TrackerAccount{u"ann@example.com", u"p w&=?"},
-                                             entry, progress, kLatin1);
+  const SubmissionResult r = SubmitToFogBugz(c.http, account, entry, progress, kLatin1);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.id, u"9");
-  EXPECT_EQ(http.Get("/fb/received").body, "cases=1 files=3 logoff=1");
+  EXPECT_EQ(c.http.Get("/fb/received").body, "cases=1 files=3 logoff=1");
 
-  const SubmissionResult refused =
-      SubmitToFogBugz(http, TrackerAccount{u"ann@example.com", u"nope"}, entry, progress, kLatin1);
+  const SubmissionResult refused = SubmitToFogBugz(
+      c.http, TrackerAccount{u"ann@example.com", u"nope"}, entry, progress, kLatin1);
   EXPECT_FALSE(refused.ok);
   EXPECT_EQ(refused.error, "logon: Incorrect password or username");
 }
