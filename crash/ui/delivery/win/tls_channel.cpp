@@ -109,6 +109,7 @@ bool TTlsChannel::HandshakeLoop(SmtpClock::time_point deadline) {
   std::size_t received = 0;
   int credentialTries = 0;
   while (true) {
+    if (SmtpClock::now() >= deadline && !needInput) return Fail(SEC_E_INCOMPLETE_MESSAGE);
     if (needInput) {
       std::size_t count = 0;
       if (ReadMore(kHandshakeRoom, deadline, count) != ReceiveStatus::Data)
@@ -126,6 +127,7 @@ bool TTlsChannel::HandshakeLoop(SmtpClock::time_point deadline) {
     TimeStamp expiry;
     wchar_t* target = reinterpret_cast<wchar_t*>(target_.data());
     const bool first = !haveContext_;
+    const std::size_t given = inputUsed_;
     const SECURITY_STATUS status = InitializeSecurityContextW(
         &credentials_, first ? nullptr : &context_, target, RequestFlags(), 0, 0,
         first ? nullptr : &inDesc, 0, &context_, &outDesc, &attributes, &expiry);
@@ -164,7 +166,8 @@ bool TTlsChannel::HandshakeLoop(SmtpClock::time_point deadline) {
       inputUsed_ = 0;
     }
     if (status == SEC_E_OK) return true;
-    needInput = inputUsed_ == 0;
+    // Nothing used: the same input again would give the same answer.
+    needInput = inputUsed_ == 0 || inputUsed_ == given;
   }
 }
 
@@ -271,6 +274,7 @@ ReceiveStatus TTlsChannel::Receive(char* into, std::size_t room, SmtpClock::time
                         Buffer(SECBUFFER_EMPTY, nullptr, 0), Buffer(SECBUFFER_EMPTY, nullptr, 0),
                         Buffer(SECBUFFER_EMPTY, nullptr, 0)};
       SecBufferDesc desc = Descriptor(b, 4);
+      const std::size_t given = inputUsed_;
       const SECURITY_STATUS status = DecryptMessage(&context_, &desc, 0, nullptr);
       if (status != SEC_E_INCOMPLETE_MESSAGE) {
         if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE && status != SEC_I_CONTEXT_EXPIRED) {
@@ -288,6 +292,12 @@ ReceiveStatus TTlsChannel::Receive(char* into, std::size_t room, SmtpClock::time
           inputUsed_ = extra->cbBuffer;
         } else {
           inputUsed_ = 0;
+        }
+        if (status == SEC_E_OK && plain_.empty() && inputUsed_ == given) {
+          // A record that yields nothing and uses nothing would be decrypted
+          // again and again.
+          Fail(SEC_E_INTERNAL_ERROR);
+          return ReceiveStatus::Failed;
         }
         if (status == SEC_I_CONTEXT_EXPIRED) {
           // The peer's close_notify: what was decrypted before it still counts.
