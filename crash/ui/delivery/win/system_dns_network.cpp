@@ -176,7 +176,8 @@ std::vector<std::string> TSystemDnsNetwork::NameServers() {
 }
 
 std::unique_ptr<IDnsSocket> TSystemDnsNetwork::Open(const std::string& server) {
-  if (!started_) return nullptr;
+  // An empty name would be taken for this computer's own addresses.
+  if (!started_ || server.empty()) return nullptr;
   ADDRINFOW hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_DGRAM;
