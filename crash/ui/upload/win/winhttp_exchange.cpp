@@ -49,6 +49,13 @@ LPWSTR OptionalText(const std::u16string& text) {
   return text.empty() ? nullptr : const_cast<wchar_t*>(WidePtr(text));
 }
 
+bool SaysLength(const std::string& value, std::size_t length) {
+  if (value.empty() || value.size() > 19 ||
+      !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return false;
+  return std::stoull(value) == length;
+}
+
 // The request's handle and its completion object, let go of together.
 struct RequestScope {
   const WinHttpApi& api;
@@ -303,6 +310,14 @@ bool TWinHttpExchange::Attempt(const HttpRequest& what, Deadline deadline, HttpR
       return false;
     }
     got.body.append(completion->Buffer(), read);
+  }
+  // WinHTTP may take a connection that ends early for the body's end: a
+  // shortened body is no answer.
+  const std::string* length = got.Header("Content-Length");
+  if (length != nullptr && got.Header("Transfer-Encoding") == nullptr && got.status != 204 &&
+      got.status != 304 && !SaysLength(*length, got.body.size())) {
+    error = "the connection ended before the response did";
+    return false;
   }
   response = std::move(got);
   return true;
