@@ -7,7 +7,7 @@ if(TARGET ostrel)
   set(_ostrel_targets ostrel ostrel_api ostrel_base ostrel_settings ostrel_settings_win ostrel_flow
     ostrel_compression ostrel_imaging ostrel_imaging_win ostrel_disasm ostrel_symbols ostrel_stack
     ostrel_compose ostrel_report_file ostrel_lists ostrel_progress ostrel_exception_box
-    ostrel_assistant_model ostrel_delivery_model ostrel_upload_model ostrel_clipboard ostrel_lifetime)
+    ostrel_assistant_model ostrel_delivery_model ostrel_upload_model ostrel_sending ostrel_clipboard ostrel_lifetime)
   install(TARGETS ${_ostrel_targets} EXPORT OstrelTargets ARCHIVE DESTINATION lib)
   install(EXPORT OstrelTargets NAMESPACE Ostrel:: DESTINATION lib/cmake/Ostrel)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/crash/include/ostrel DESTINATION include

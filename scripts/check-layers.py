@@ -29,6 +29,7 @@ LAYERS = [
     ["crash/report/lists"],
     ["crash/ui/progress", "crash/ui/clipboard", "crash/ui/delivery"],
     ["crash/ui/upload"],
+    ["crash/ui/sending"],
     ["crash/ui/exception_box"],
     ["crash/ui/assistant"],
     ["crash/handling/threads"],

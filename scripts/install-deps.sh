@@ -12,7 +12,7 @@ PKGS=(
   debootstrap x11-utils
   googletest libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libpng-dev libzydis-dev libcapstone-dev libsqlite3-dev
   libdw-dev libelf-dev binutils-dev
-  python3 python3-pil python3-aiosmtpd
+  python3 python3-pil python3-aiosmtpd python3-dnslib openssl
   unzip imagemagick tcl dpkg-dev valgrind
 )
 

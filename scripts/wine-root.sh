@@ -22,6 +22,8 @@
 set -euo pipefail
 
 WINE_ROOT=${PELMORA_WINE_ROOT:-/var/cache/pelmora/wine-root}
+# Where the delivery tests' DNS server listens (tests/delivery).
+TEST_NAME_SERVER=127.0.53.53
 # The mount namespace is held by a process of ours that only sleeps in it;
 # everything else enters it by that process's id.
 NS_HOLDER=/run/pelmora-wine-ns$(echo "$WINE_ROOT" | tr / _).pid
@@ -328,6 +330,14 @@ enter() {
   exec 9>"$NS_HOLDER.lock"
   flock 9
   if grep -qx "route emulated" "$STAMP"; then register_emulator "$WINE_ROOT"; fi
+  # The delivery tests answer mail-server queries on a loopback address of
+  # their own (port 53); first in the list, since only three are read. A
+  # query to it finds nobody at once when no test runs.
+  local conf="$WINE_ROOT/etc/resolv.conf"
+  if ! grep -qx "nameserver $TEST_NAME_SERVER" "$conf" 2>/dev/null; then
+    { echo "nameserver $TEST_NAME_SERVER"; grep -v "^nameserver $TEST_NAME_SERVER" "$conf" 2>/dev/null; } >"$conf.new" &&
+      mv "$conf.new" "$conf"
+  fi
   if ! ns_alive; then
     rm -f "$NS_HOLDER"
     # The holder keeps no descriptor of its starter open: a test runner

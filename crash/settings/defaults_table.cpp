@@ -148,9 +148,13 @@ constexpr DefaultSetting kDefaults[] = {
     {"SendAttMsg", K::String, 0, 0, "Sending attachments..."},
     {"SendFinalMsg", K::String, 0, 0, "Finalizing..."},
     {"SendFailMsg", K::String, 0, 0, "Sorry, sending the bug report didn't work."},
+    // A report no way could deliver is kept and offered at the next start.
+    {"KeepUnsent", K::Boolean, 0, 0, nullptr},
+    {"UnsentMsg", K::String, 0, 0,
+     "A bug report could not be sent last time (%reason%).\r\n\r\nSend it now?"},
 };
 
-static_assert(std::size(kDefaults) == 137);
+static_assert(std::size(kDefaults) == 139);
 
 }  // namespace
 

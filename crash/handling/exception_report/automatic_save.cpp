@@ -32,7 +32,9 @@ std::u16string FallbackPath(const std::u16string& configured) {
          configured;
 }
 
-ReportFileRules RulesOf(TExceptionReport& settings) {
+// The same rules whether an exception's settings or the program's answer.
+template <class Settings>
+ReportFileRules RulesOf(Settings& settings) {
   ReportFileRules rules;
   rules.append = settings.GetBool("AppendBugReps");
   const std::int32_t limit = settings.GetInt("BugRepFileSize");
@@ -43,6 +45,12 @@ ReportFileRules RulesOf(TExceptionReport& settings) {
   rules.freezeDuplicateLevel = settings.GetInt("DupFreezeDef");
   return rules;
 }
+
+struct LookupSettings {
+  ISettingsLookup& lookup;
+  bool GetBool(const char* name) { return lookup.LookupBool(name); }
+  std::int32_t GetInt(const char* name) { return lookup.LookupInt(name); }
+};
 
 std::u16string ExeFolder() {
   const std::u16string path = ExePath();
@@ -59,6 +67,18 @@ ReportOutputSettings OutputSettingsOf(TExceptionReport& report) {
   s.exeFolder = ExeFolder();
   s.fallback = FallbackPath(s.bugRepFile);
   s.rules = RulesOf(report);
+  return s;
+}
+
+ReportOutputSettings OutputSettingsOf(ISettingsLookup& settings) {
+  ReportOutputSettings s;
+  settings.LookupText("BugRepFile", s.bugRepFile);
+  settings.LookupText("SaveBtnTxt", s.saveTitle);
+  settings.LookupText("PrintBtnTxt", s.printTitle);
+  s.exeFolder = ExeFolder();
+  s.fallback = FallbackPath(s.bugRepFile);
+  LookupSettings adaptor{settings};
+  s.rules = RulesOf(adaptor);
   return s;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "crash/report/file/win/report_output.h"
+#include "ostrel/reporter_settings.h"
 
 namespace ostrel {
 class TExceptionReport;
@@ -16,6 +17,7 @@ bool SaveBugReportAutomatically(TExceptionReport& report, const std::u16string& 
 
 // Where and by which rules the report's file is written.
 ReportOutputSettings OutputSettingsOf(TExceptionReport& report);
+ReportOutputSettings OutputSettingsOf(ISettingsLookup& settings);
 
 // Saving where the user chooses (a dialog owned by window) and printing;
 // false when cancelled or when nothing was written.

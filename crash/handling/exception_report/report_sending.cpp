@@ -5,7 +5,7 @@
 #include "crash/handling/threads/lock_probes.h"
 #include "crash/report/file/report_path.h"
 #include "crash/settings/win/process_settings.h"
-#include "crash/ui/delivery/win/deliver_report.h"
+#include "crash/ui/sending/win/deliver_report.h"
 #include "ostrel/ostrel.h"
 
 namespace ostrel::rt {
@@ -14,14 +14,14 @@ int SendBugReport(TExceptionReport& report, const std::u16string& text, HWND win
                   bool background, void (*delivered)(TExceptionReport&)) {
   if (report.AttachScreenShot()) report.TakeScreenShot();
   const ReportOutputSettings output = OutputSettingsOf(report);
-  delivery::DeliveryRequest q;
+  sending::DeliveryRequest q;
   q.reportText = text;
   if (report.AttachScreenShot() && report.Screenshot())
     q.screenshot = NVBitmapPtr(report.Screenshot());
   q.parent = window;
   q.automatic = automatic;
   q.background = background;
-  q.report = ComPtr<IExceptionReport>(&report);
+  q.settings = ComPtr<IExceptionReport>(&report).As<ISettingsLookup>(kIidSettingsLookup);
   q.tempFolder = TempFolder();
   q.reportFile = AbsoluteReportPath(output.bugRepFile, output.exeFolder);
   q.reportFileFallback = output.fallback;
@@ -47,7 +47,7 @@ int SendBugReport(TExceptionReport& report, const std::u16string& text, HWND win
     CloseHandle(*slot);
     *slot = nullptr;
   }
-  return delivery::DeliverReport(std::move(q), slot);
+  return sending::DeliverReport(std::move(q), slot);
 }
 
 }  // namespace ostrel::rt

@@ -8,10 +8,11 @@
 #include "crash/handling/dispatch/freeze_watch.h"
 #include "crash/handling/dispatch/runtime.h"
 #include "crash/handling/exception_report/exception_report.h"
+#include "crash/handling/exception_report/unsent_offer.h"
 #include "crash/handling/interception/interception.h"
 #include "crash/handling/lifetime/win/file_integrity.h"
 #include "crash/handling/lifetime/win/process_support.h"
-#include "crash/ui/delivery/win/deliver_report.h"
+#include "crash/ui/sending/win/deliver_report.h"
 #include "crash/handling/threads/lock_probes.h"
 #include "crash/handling/threads/thread_pause.h"
 #include "crash/handling/threads/thread_registry.h"
@@ -53,6 +54,7 @@ void StartReporter() {
   }
   runtime.SetStarted(true);
   if (global->CheckFreeze()) StartFreezeWatch(global->FreezeTimeout());
+  if (runtime.Module() == GetModuleHandleW(nullptr)) OfferUnsentReports();
   ReserveMemory();
 }
 
@@ -118,7 +120,7 @@ extern "C" {
 extern "C" [[noreturn]] void __real_exit(int code);
 extern "C" [[noreturn]] void __wrap_exit(int code) {
   ostrel::WaitForRunningCompletions();
-  ostrel::delivery::WaitForBackgroundDeliveries();
+  ostrel::sending::WaitForBackgroundDeliveries();
   __real_exit(code);
 }
 

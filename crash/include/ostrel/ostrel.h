@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "ostrel/com_ptr.h"
+#include "ostrel/delivery_tuning.h"
 #include "ostrel/exception_report.h"
 #include "ostrel/exceptions.h"
 #include "ostrel/handler_types.h"

@@ -165,7 +165,7 @@ int main() {
   zoo::Detached(SendAndContinue);
   Raise("first send");
   zoo::Finished();
-  WaitForFile("mapi_outbox.txt", 10000);
+  WaitForFile("mapi_outbox.txt", 30000);
   std::istringstream mail(Read("mapi_outbox.txt"));
   for (std::string line; std::getline(mail, line);)
     if (line.rfind("body", 0) != 0) zoo::Say("mapi: %s", line.c_str());
@@ -184,7 +184,7 @@ int main() {
   zoo::Detached(SendAndContinue);
   Raise("second send");
   zoo::Finished();
-  WaitForFile("mailto_link.txt", 10000);
+  WaitForFile("mailto_link.txt", 30000);
   const std::string link = Read("mailto_link.txt");
   const std::size_t at = link.find("mailto:");
   const std::size_t body = link.find("&body=");

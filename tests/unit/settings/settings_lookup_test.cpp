@@ -16,10 +16,10 @@ using namespace ostrel::testing;
 
 TEST(DefaultsTable, HoldsEveryCatalogueKeyOnce) {
   const auto table = DefaultSettingsTable();
-  EXPECT_EQ(table.size(), 137u);
+  EXPECT_EQ(table.size(), 139u);
   std::set<std::string> names;
   for (const auto& d : table) names.insert(d.name);
-  EXPECT_EQ(names.size(), 137u);
+  EXPECT_EQ(names.size(), 139u);
   EXPECT_EQ(names.count("MinDebugInfo"), 0u);
   EXPECT_EQ(names.count("Assistant1"), 0u);
   EXPECT_STREQ(FindDefaultSetting("BugRepFile")->text, "bugreport.obr");

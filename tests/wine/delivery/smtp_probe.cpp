@@ -28,7 +28,8 @@ constexpr char kUsage[] =
     "usage: smtp_probe send [--server HOST] [--port N] [--ssl] [--tls] [--account A] "
     "[--password P] --from ADDR --to LIST --subject TEXT --body-file PATH [--attach PATH NAME]... "
     "[--timeout-ms N] [--direct-port N] [--helo NAME] [--validate]\n"
-    "       smtp_probe mx ADDRESS";
+    "       smtp_probe mx ADDRESS\n"
+    "       smtp_probe batch FILE   (a command per line, its arguments separated by tabs)";
 
 // Files larger than this are no probe's mail.
 constexpr LONGLONG kLargestFile = 256LL * 1024 * 1024;
@@ -179,6 +180,42 @@ int Mx(const std::u16string& address) {
   return 0;
 }
 
+int Run(const std::vector<std::u16string>& args) {
+  if (args.size() == 2 && args[0] == u"mx") return Mx(args[1]);
+  if (!args.empty() && args[0] == u"send")
+    return Send(std::vector<std::u16string>(args.begin() + 1, args.end()));
+  return Usage();
+}
+
+// Many commands in one process: each Wine start costs seconds where the
+// program runs under an emulator.
+int RunBatch(const std::u16string& path) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(path, bytes)) return Usage();
+  const std::u16string text = Utf8ToUtf16(std::string(bytes.begin(), bytes.end()));
+  int number = 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(u'\n', start);
+    if (end == std::u16string::npos) end = text.size();
+    std::u16string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == u'\r') line.pop_back();
+    if (line.empty()) continue;
+    std::vector<std::u16string> args;
+    for (std::size_t at = 0;;) {
+      const std::size_t tab = line.find(u'\t', at);
+      args.push_back(
+          line.substr(at, tab == std::u16string::npos ? std::u16string::npos : tab - at));
+      if (tab == std::u16string::npos) break;
+      at = tab + 1;
+    }
+    PrintLine("case " + std::to_string(++number), 0);
+    Run(args);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main() {
@@ -190,8 +227,6 @@ int main() {
   std::vector<std::u16string> args;
   for (int i = 1; i < count; ++i) args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
   LocalFree(argv);
-  if (args.size() == 2 && args[0] == u"mx") return Mx(args[1]);
-  if (!args.empty() && args[0] == u"send")
-    return Send(std::vector<std::u16string>(args.begin() + 1, args.end()));
-  return Usage();
+  if (args.size() == 2 && args[0] == u"batch") return RunBatch(args[1]);
+  return Run(args);
 }

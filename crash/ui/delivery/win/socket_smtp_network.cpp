@@ -1,3 +1,4 @@
+#include "crash/ui/delivery/win/net_library.h"
 #include "crash/ui/delivery/win/socket_smtp_network.h"
 
 #include <ws2tcpip.h>
@@ -20,24 +21,24 @@ constexpr std::chrono::milliseconds kCloseWait{2000};
 // A connected socket to `address`, or INVALID_SOCKET once the deadline
 // passed or the address refused.
 SOCKET ConnectTo(const ADDRINFOW& address, SmtpClock::time_point deadline) {
-  SOCKET s = socket(address.ai_family, address.ai_socktype, address.ai_protocol);
+  SOCKET s = net::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
   if (s == INVALID_SOCKET) return s;
   u_long nonBlocking = 1;
   bool connected = false;
-  if (ioctlsocket(s, FIONBIO, &nonBlocking) == 0) {
-    if (connect(s, address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0) {
+  if (net::ioctlsocket(s, FIONBIO, &nonBlocking) == 0) {
+    if (net::connect(s, address.ai_addr, static_cast<int>(address.ai_addrlen)) == 0) {
       connected = true;
-    } else if (WSAGetLastError() == WSAEWOULDBLOCK &&
+    } else if (net::WSAGetLastError() == WSAEWOULDBLOCK &&
                WaitForSocket(s, true, deadline) == SocketWait::Ready) {
       int failure = 0;
       int size = sizeof failure;
       connected =
-          getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&failure), &size) == 0 &&
+          net::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&failure), &size) == 0 &&
           failure == 0;
     }
   }
   if (connected) return s;
-  closesocket(s);
+  net::closesocket(s);
   return INVALID_SOCKET;
 }
 
@@ -64,7 +65,7 @@ TSocketSmtpConnection::~TSocketSmtpConnection() {
     if (!Closed()) tls_->Close(Now() + std::min(timeout_, kCloseWait));
     tls_.reset();
   }
-  closesocket(socket_);
+  net::closesocket(socket_);
 }
 
 bool TSocketSmtpConnection::Send(std::string_view bytes) {
@@ -106,11 +107,11 @@ bool TSocketSmtpConnection::StartTls() {
 
 TSocketSmtpNetwork::TSocketSmtpNetwork(bool validateCertificate) : validate_(validateCertificate) {
   WSADATA data;
-  started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  started_ = net::WSAStartup(MAKEWORD(2, 2), &data) == 0;
 }
 
 TSocketSmtpNetwork::~TSocketSmtpNetwork() {
-  if (started_) WSACleanup();
+  if (started_) net::WSACleanup();
 }
 
 std::unique_ptr<ISmtpConnection> TSocketSmtpNetwork::Connect(const std::string& server, int port,
@@ -129,10 +130,10 @@ std::unique_ptr<ISmtpConnection> TSocketSmtpNetwork::Connect(const std::string& 
   const std::u16string service = Utf8ToUtf16(std::to_string(port));
   ADDRINFOW* found = nullptr;
   const int resolved =
-      GetAddrInfoW(reinterpret_cast<const wchar_t*>(name.c_str()),
-                   reinterpret_cast<const wchar_t*>(service.c_str()), &hints, &found);
+      net::GetAddrInfoW(reinterpret_cast<const wchar_t*>(name.c_str()),
+                        reinterpret_cast<const wchar_t*>(service.c_str()), &hints, &found);
   if (resolved != 0 || !found) {
-    if (found) FreeAddrInfoW(found);
+    if (found) net::FreeAddrInfoW(found);
     error =
         "Server not found (" + SystemErrorText(resolved != 0 ? resolved : WSAHOST_NOT_FOUND) + ")";
     return nullptr;
@@ -144,7 +145,7 @@ std::unique_ptr<ISmtpConnection> TSocketSmtpNetwork::Connect(const std::string& 
     if (SmtpClock::now() >= deadline) break;
     s = ConnectTo(*a, deadline);
   }
-  FreeAddrInfoW(found);
+  net::FreeAddrInfoW(found);
   if (s == INVALID_SOCKET) {
     error = "No connection to server";
     return nullptr;

@@ -1,3 +1,4 @@
+#include "crash/ui/delivery/win/net_library.h"
 #include "crash/ui/delivery/win/socket_wait.h"
 
 #include <windows.h>
@@ -11,11 +12,18 @@ namespace ostrel::delivery {
 
 namespace {
 
+// FD_ISSET calls into ws2_32, which is loaded only by name.
+bool InSet(SOCKET socket, const fd_set& set) {
+  for (u_int i = 0; i < set.fd_count; ++i)
+    if (set.fd_array[i] == socket) return true;
+  return false;
+}
+
 timeval Remaining(std::chrono::steady_clock::time_point deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
                         deadline - std::chrono::steady_clock::now())
                         .count();
-  // select() takes a long of seconds; a day is more than any wait here.
+  // net::select() takes a long of seconds; a day is more than any wait here.
   const long long clamped = std::clamp<long long>(left, 0, 86400LL * 1000000);
   timeval tv;
   tv.tv_sec = static_cast<long>(clamped / 1000000);
@@ -34,21 +42,21 @@ SocketWait WaitForSocket(SOCKET socket, bool writing,
   FD_SET(socket, &failed);
   timeval tv = Remaining(deadline);
   const int ready =
-      select(0, writing ? nullptr : &wanted, writing ? &wanted : nullptr, &failed, &tv);
+      net::select(0, writing ? nullptr : &wanted, writing ? &wanted : nullptr, &failed, &tv);
   if (ready == 0) return SocketWait::TimedOut;
-  if (ready == SOCKET_ERROR || FD_ISSET(socket, &failed)) return SocketWait::Failed;
+  if (ready == SOCKET_ERROR || InSet(socket, failed)) return SocketWait::Failed;
   return SocketWait::Ready;
 }
 
 bool SendAllBytes(SOCKET socket, std::string_view bytes, SmtpClock::time_point deadline) {
   while (!bytes.empty()) {
     const int size = static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX));
-    const int sent = send(socket, bytes.data(), size, 0);
+    const int sent = net::send(socket, bytes.data(), size, 0);
     if (sent > 0) {
       bytes.remove_prefix(static_cast<std::size_t>(sent));
       continue;
     }
-    if (sent == 0 || WSAGetLastError() != WSAEWOULDBLOCK) return false;
+    if (sent == 0 || net::WSAGetLastError() != WSAEWOULDBLOCK) return false;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     if (WaitForSocket(socket, true, deadline) != SocketWait::Ready) return false;
   }
@@ -60,13 +68,13 @@ ReceiveStatus ReceiveSomeBytes(SOCKET socket, char* into, std::size_t room,
   if (room == 0) return ReceiveStatus::Failed;
   const int size = static_cast<int>(std::min<std::size_t>(room, INT_MAX));
   while (true) {
-    const int got = recv(socket, into, size, 0);
+    const int got = net::recv(socket, into, size, 0);
     if (got > 0) {
       count = static_cast<std::size_t>(got);
       return ReceiveStatus::Data;
     }
     if (got == 0) return ReceiveStatus::Closed;
-    if (WSAGetLastError() != WSAEWOULDBLOCK) return ReceiveStatus::Failed;
+    if (net::WSAGetLastError() != WSAEWOULDBLOCK) return ReceiveStatus::Failed;
     // Checked after a look at the socket, so that bytes already there are
     // taken even at the deadline.
     if (std::chrono::steady_clock::now() >= deadline) return ReceiveStatus::TimedOut;

@@ -1,3 +1,4 @@
+#include "crash/ui/delivery/win/net_library.h"
 #include "crash/ui/delivery/win/system_dns_network.h"
 
 #include <iphlpapi.h>
@@ -90,7 +91,7 @@ std::vector<std::string> RegistryNameServers() {
 class TUdpDnsSocket : public IDnsSocket {
  public:
   explicit TUdpDnsSocket(SOCKET socket) : socket_(socket) {}
-  ~TUdpDnsSocket() override { closesocket(socket_); }
+  ~TUdpDnsSocket() override { net::closesocket(socket_); }
   TUdpDnsSocket(const TUdpDnsSocket&) = delete;
   TUdpDnsSocket& operator=(const TUdpDnsSocket&) = delete;
 
@@ -98,10 +99,10 @@ class TUdpDnsSocket : public IDnsSocket {
     if (failed_ || datagram.size() > kDatagramRoom) return false;
     const DnsClock::time_point deadline = Now() + kDnsWait;
     while (true) {
-      const int sent = send(socket_, reinterpret_cast<const char*>(datagram.data()),
-                            static_cast<int>(datagram.size()), 0);
+      const int sent = net::send(socket_, reinterpret_cast<const char*>(datagram.data()),
+                                 static_cast<int>(datagram.size()), 0);
       if (sent == static_cast<int>(datagram.size())) return true;
-      if (sent != SOCKET_ERROR || WSAGetLastError() != WSAEWOULDBLOCK || Now() >= deadline ||
+      if (sent != SOCKET_ERROR || net::WSAGetLastError() != WSAEWOULDBLOCK || Now() >= deadline ||
           WaitForSocket(socket_, true, deadline) != SocketWait::Ready)
         break;
     }
@@ -112,13 +113,13 @@ class TUdpDnsSocket : public IDnsSocket {
   std::optional<std::vector<std::uint8_t>> Receive(DnsClock::time_point deadline) override {
     while (!failed_) {
       std::vector<std::uint8_t> datagram(kDatagramRoom);
-      const int got = recv(socket_, reinterpret_cast<char*>(datagram.data()),
-                           static_cast<int>(datagram.size()), 0);
+      const int got = net::recv(socket_, reinterpret_cast<char*>(datagram.data()),
+                                static_cast<int>(datagram.size()), 0);
       if (got >= 0) {
         datagram.resize(static_cast<std::size_t>(got));
         return datagram;
       }
-      const int error = WSAGetLastError();
+      const int error = net::WSAGetLastError();
       // WSAECONNRESET: the server's host said nobody listens on port 53.
       if (error != WSAEWOULDBLOCK || Now() >= deadline) {
         if (error != WSAEWOULDBLOCK) failed_ = true;
@@ -150,7 +151,7 @@ void AddNameServers(const std::u16string& text, std::vector<std::string>& server
 
 TSystemDnsNetwork::TSystemDnsNetwork() {
   WSADATA data;
-  started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  started_ = net::WSAStartup(MAKEWORD(2, 2), &data) == 0;
   advapi_ = LoadLibraryW(L"advapi32.dll");
   if (advapi_)
     genRandom_ = reinterpret_cast<GenRandom>(
@@ -166,7 +167,7 @@ TSystemDnsNetwork::TSystemDnsNetwork() {
 TSystemDnsNetwork::~TSystemDnsNetwork() {
   if (bcrypt_) FreeLibrary(bcrypt_);
   if (advapi_) FreeLibrary(advapi_);
-  if (started_) WSACleanup();
+  if (started_) net::WSACleanup();
 }
 
 std::vector<std::string> TSystemDnsNetwork::NameServers() {
@@ -185,18 +186,19 @@ std::unique_ptr<IDnsSocket> TSystemDnsNetwork::Open(const std::string& server) {
   hints.ai_flags = AI_NUMERICHOST;
   const std::u16string name = Utf8ToUtf16(server);
   ADDRINFOW* found = nullptr;
-  if (GetAddrInfoW(reinterpret_cast<const wchar_t*>(name.c_str()), L"53", &hints, &found) != 0 ||
+  if (net::GetAddrInfoW(reinterpret_cast<const wchar_t*>(name.c_str()), L"53", &hints, &found) !=
+          0 ||
       !found) {
-    if (found) FreeAddrInfoW(found);
+    if (found) net::FreeAddrInfoW(found);
     return nullptr;
   }
-  SOCKET s = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+  SOCKET s = net::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
   u_long nonBlocking = 1;
-  const bool ready = s != INVALID_SOCKET && ioctlsocket(s, FIONBIO, &nonBlocking) == 0 &&
-                     connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0;
-  FreeAddrInfoW(found);
+  const bool ready = s != INVALID_SOCKET && net::ioctlsocket(s, FIONBIO, &nonBlocking) == 0 &&
+                     net::connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0;
+  net::FreeAddrInfoW(found);
   if (!ready) {
-    if (s != INVALID_SOCKET) closesocket(s);
+    if (s != INVALID_SOCKET) net::closesocket(s);
     return nullptr;
   }
   return std::make_unique<TUdpDnsSocket>(s);

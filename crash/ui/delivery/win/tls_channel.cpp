@@ -1,3 +1,4 @@
+#include "crash/ui/delivery/win/net_library.h"
 #include "crash/ui/delivery/win/tls_channel.h"
 
 #include <schannel.h>
@@ -77,9 +78,9 @@ bool TTlsChannel::Handshake(SmtpClock::time_point deadline) {
   cred.dwFlags = SCH_CRED_NO_DEFAULT_CREDS;
   if (!validate_) cred.dwFlags |= SCH_CRED_MANUAL_CRED_VALIDATION;
   TimeStamp expiry;
-  SECURITY_STATUS status =
-      AcquireCredentialsHandleW(nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND,
-                                nullptr, &cred, nullptr, nullptr, &credentials_, &expiry);
+  SECURITY_STATUS status = net::AcquireCredentialsHandleW(
+      nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr, &cred, nullptr,
+      nullptr, &credentials_, &expiry);
   if (status != SEC_E_OK) return Fail(status);
   haveCredentials_ = true;
   inputUsed_ = 0;
@@ -91,7 +92,7 @@ bool TTlsChannel::Handshake(SmtpClock::time_point deadline) {
 
 bool TTlsChannel::ReadStreamSizes() {
   const SECURITY_STATUS status =
-      QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_);
+      net::QueryContextAttributesW(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_);
   if (status != SEC_E_OK) return Fail(status);
   const std::size_t record =
       std::size_t{sizes_.cbHeader} + sizes_.cbMaximumMessage + sizes_.cbTrailer;
@@ -128,7 +129,7 @@ bool TTlsChannel::HandshakeLoop(SmtpClock::time_point deadline) {
     wchar_t* target = reinterpret_cast<wchar_t*>(target_.data());
     const bool first = !haveContext_;
     const std::size_t given = inputUsed_;
-    const SECURITY_STATUS status = InitializeSecurityContextW(
+    const SECURITY_STATUS status = net::InitializeSecurityContextW(
         &credentials_, first ? nullptr : &context_, target, RequestFlags(), 0, 0,
         first ? nullptr : &inDesc, 0, &context_, &outDesc, &attributes, &expiry);
     if (first && !FAILED(status)) haveContext_ = true;
@@ -142,7 +143,7 @@ bool TTlsChannel::HandshakeLoop(SmtpClock::time_point deadline) {
           SendAllBytes(socket_,
                        std::string_view(static_cast<const char*>(out[0].pvBuffer), out[0].cbBuffer),
                        deadline);
-      FreeContextBuffer(out[0].pvBuffer);
+      net::FreeContextBuffer(out[0].pvBuffer);
       if (!sent) return Fail(SEC_E_INTERNAL_ERROR);
     }
 
@@ -192,7 +193,7 @@ bool TTlsChannel::WithinInput(const void* data, std::size_t size) const {
 
 bool TTlsChannel::CertificateVerifies() {
   PCCERT_CONTEXT certificate = nullptr;
-  if (QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) !=
+  if (net::QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) !=
           SEC_E_OK ||
       !certificate)
     return false;
@@ -204,9 +205,10 @@ bool TTlsChannel::CertificateVerifies() {
   para.RequestedUsage.Usage.cUsageIdentifier = 1;
   para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
   PCCERT_CHAIN_CONTEXT chain = nullptr;
-  bool verifies = CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore,
-                                          &para, 0, nullptr, &chain) &&
-                  chain;
+  bool verifies =
+      net::CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &para, 0,
+                                   nullptr, &chain) &&
+      chain;
   if (verifies) {
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
@@ -217,11 +219,12 @@ bool TTlsChannel::CertificateVerifies() {
     policy.pvExtraPolicyPara = &ssl;
     CERT_CHAIN_POLICY_STATUS result{};
     result.cbSize = sizeof result;
-    verifies = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &result) &&
-               result.dwError == 0;
-    CertFreeCertificateChain(chain);
+    verifies =
+        net::CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &result) &&
+        result.dwError == 0;
+    net::CertFreeCertificateChain(chain);
   }
-  CertFreeCertificateContext(certificate);
+  net::CertFreeCertificateContext(certificate);
   return verifies;
 }
 
@@ -238,7 +241,7 @@ bool TTlsChannel::Send(std::string_view bytes, SmtpClock::time_point deadline) {
                       Buffer(SECBUFFER_STREAM_TRAILER, record.data() + header + piece, trailer),
                       Buffer(SECBUFFER_EMPTY, nullptr, 0)};
     SecBufferDesc desc = Descriptor(b, 4);
-    const SECURITY_STATUS status = EncryptMessage(&context_, 0, &desc, 0);
+    const SECURITY_STATUS status = net::EncryptMessage(&context_, 0, &desc, 0);
     if (status != SEC_E_OK) return Fail(status);
     if (b[0].cbBuffer > header || b[1].cbBuffer > piece || b[2].cbBuffer > trailer)
       return Fail(SEC_E_INTERNAL_ERROR);
@@ -275,7 +278,7 @@ ReceiveStatus TTlsChannel::Receive(char* into, std::size_t room, SmtpClock::time
                         Buffer(SECBUFFER_EMPTY, nullptr, 0)};
       SecBufferDesc desc = Descriptor(b, 4);
       const std::size_t given = inputUsed_;
-      const SECURITY_STATUS status = DecryptMessage(&context_, &desc, 0, nullptr);
+      const SECURITY_STATUS status = net::DecryptMessage(&context_, &desc, 0, nullptr);
       if (status != SEC_E_INCOMPLETE_MESSAGE) {
         if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE && status != SEC_I_CONTEXT_EXPIRED) {
           Fail(status);
@@ -336,12 +339,12 @@ void TTlsChannel::Close(SmtpClock::time_point deadline) {
     DWORD type = SCHANNEL_SHUTDOWN;
     SecBuffer control[1] = {Buffer(SECBUFFER_TOKEN, &type, sizeof type)};
     SecBufferDesc controlDesc = Descriptor(control, 1);
-    if (ApplyControlToken(&context_, &controlDesc) == SEC_E_OK) {
+    if (net::ApplyControlToken(&context_, &controlDesc) == SEC_E_OK) {
       SecBuffer out[1] = {Buffer(SECBUFFER_TOKEN, nullptr, 0)};
       SecBufferDesc outDesc = Descriptor(out, 1);
       unsigned long attributes = 0;
       TimeStamp expiry;
-      const SECURITY_STATUS status = InitializeSecurityContextW(
+      const SECURITY_STATUS status = net::InitializeSecurityContextW(
           &credentials_, &context_, reinterpret_cast<wchar_t*>(target_.data()), RequestFlags(), 0,
           0, nullptr, 0, &context_, &outDesc, &attributes, &expiry);
       if (out[0].pvBuffer) {
@@ -349,7 +352,7 @@ void TTlsChannel::Close(SmtpClock::time_point deadline) {
           SendAllBytes(socket_,
                        std::string_view(static_cast<const char*>(out[0].pvBuffer), out[0].cbBuffer),
                        deadline);
-        FreeContextBuffer(out[0].pvBuffer);
+        net::FreeContextBuffer(out[0].pvBuffer);
       }
     }
   }
@@ -358,8 +361,8 @@ void TTlsChannel::Close(SmtpClock::time_point deadline) {
 }
 
 void TTlsChannel::Release() {
-  if (haveContext_) DeleteSecurityContext(&context_);
-  if (haveCredentials_) FreeCredentialsHandle(&credentials_);
+  if (haveContext_) net::DeleteSecurityContext(&context_);
+  if (haveCredentials_) net::FreeCredentialsHandle(&credentials_);
   haveContext_ = haveCredentials_ = false;
 }
 

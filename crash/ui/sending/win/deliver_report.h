@@ -12,8 +12,9 @@
 #include "crash/report/file/report_file.h"
 #include "ostrel/com_ptr.h"
 #include "ostrel/exception_report.h"
+#include "ostrel/reporter_settings.h"
 
-namespace ostrel::delivery {
+namespace ostrel::sending {
 
 enum DeliveryResult : int { kNotDelivered = 0, kDelivered = 1, kUserCancelled = 2 };
 
@@ -23,9 +24,9 @@ struct DeliveryRequest {
   HWND parent = nullptr;
   bool automatic = false;
   bool background = false;
-  ComPtr<IExceptionReport> report;  // its settings decide
-  std::u16string tempFolder;        // with a trailing backslash
-  std::u16string reportFile;        // BugRepFile made absolute
+  ComPtr<ISettingsLookup> settings;  // the report's settings decide
+  std::u16string tempFolder;         // with a trailing backslash
+  std::u16string reportFile;         // BugRepFile made absolute
   std::u16string reportFileFallback;
   ReportFileRules rules;
   bool reportSaved = false;  // the report is in the report file already
@@ -45,4 +46,4 @@ DeliveryResult DeliverReport(DeliveryRequest request, HANDLE* thread);
 // must not cut one off (each way of sending has time-outs of its own).
 void WaitForBackgroundDeliveries();
 
-}  // namespace ostrel::delivery
+}  // namespace ostrel::sending
