@@ -33,6 +33,13 @@ SECTIONS = sys.argv[3:] or ["smtp", "dns", "http", "crash", "keep"]
 WORK = os.path.join(BIN, "delivery-work")
 # Where the Wine root's resolver looks first (scripts/wine-root.sh).
 TEST_NAME_SERVER = "127.0.53.53"
+# How the root runs 32-bit code: "emulated" or "wow64".
+try:
+    with open(os.path.join(os.environ.get("PELMORA_WINE_ROOT", "/var/cache/pelmora/wine-root"),
+                           "etc", "pelmora-wine-root")) as f:
+        ROUTE = next((l.split()[1] for l in f if l.startswith("route ")), "")
+except OSError:
+    ROUTE = ""
 failures = []
 
 
@@ -212,7 +219,6 @@ DESCRIPTION = "user name : root <admin>\r\nthreads <suspended> & more \u00e9"
 
 
 def http_section():
-    import concurrent.futures
     blob = os.path.join(WORK, "blob.bin")
     with open(blob, "wb") as f:
         f.write(bytes(range(256)) * 80)
@@ -220,34 +226,41 @@ def http_section():
     with open(description, "w", encoding="utf-8", newline="") as f:
         f.write(DESCRIPTION)
     upload = peers.UploadPeer().start()
-    bugzilla = peers.BugzillaPeer(account=("reporter", "s <3> & t")).start()
-    mantis = peers.MantisPeer(account=("reporter", "s <3> & t")).start()
-    silent = peers.HostilePeer("silent", "http").start()
-    endless = peers.HostilePeer("endless", "http").start()
-    tracker = ["--tracker-account", "reporter", "--tracker-password", "s <3> & t",
+    redirect = peers.UploadPeer(status=302, location="http://127.0.0.1:1/thanks").start()
+    guarded = peers.UploadPeer(auth=("uploader", "pa<ss>")).start()
+    account = ("reporter", "s <3> & t")
+    bugzilla = peers.BugzillaPeer(account=account).start()
+    mantis = peers.MantisPeer(account=account).start()
+    fogbugz = peers.FogBugzPeer(account=account).start()
+    hostile_kinds = ["close", "error", "huge", "endless", "silent", "malformed", "bad-chunk"]
+    hostile = {k: peers.HostilePeer(k, "http").start() for k in hostile_kinds}
+    tracker = ["--tracker-account", account[0], "--tracker-password", account[1],
                "--title", "crash <in> panel & list", "--description-file",
                windows_path(description), "--project", "Pelmora", "--area", "Crashes",
                "--version", "1.1", "--computer", "DESK", "--os", "Windows 10 build 19043",
-               "--crc", "$1a2b, $3c4d", "--attach", windows_path(blob), "blob.bin", "BugReport"]
-    runs = {
-        "upload": ["upload", "--server", upload.url + "/upload.php", "--sender",
-                   "Pelmora Support <help@pelmora.example>", "--field", "MailFrom",
-                   "Pelmora Support <help@pelmora.example>", "--field", "note",
-                   "root <admin> & \u4e2d", "--attach", windows_path(blob), "blob.bin",
-                   "BugReport"],
+               "--crc", "$1a2b, $3c4d", "--sender", "help@pelmora.example",
+               "--attach", windows_path(blob), "blob.bin", "BugReport"]
+    form = ["--sender", "Pelmora Support <help@pelmora.example>", "--field", "MailFrom",
+            "Pelmora Support <help@pelmora.example>", "--field", "note",
+            "root <admin> & \u4e2d", "--attach", windows_path(blob), "blob.bin", "BugReport"]
+    cases = {
+        "upload": ["upload", "--server", upload.url + "/upload.php"] + form,
+        "redirect": ["upload", "--server", redirect.url + "/upload.php", "--no-open-redirect",
+                     "--field", "MailSubject", "bug report"],
+        "log-in": ["upload", "--server", guarded.url + "/upload.php", "--account", "uploader",
+                   "--password", "pa<ss>"] + form,
         "bugzilla": ["bugzilla", "--server", bugzilla.url] + tracker,
         "mantis": ["mantis", "--server", mantis.url] + tracker,
-        "silent": ["upload", "--server", f"http://127.0.0.1:{silent.port}",
-                   "--timeout-ms", "3000"],
-        "endless": ["upload", "--server", f"http://127.0.0.1:{endless.port}",
-                    "--timeout-ms", "3000"],
+        "fogbugz": ["fogbugz", "--server", fogbugz.url] + tracker,
     }
-    # Side by side: each Wine start costs seconds under an emulator.
-    with concurrent.futures.ThreadPoolExecutor(3) as pool:
-        done = {name: pool.submit(wine, "http_probe.exe", *args) for name, args in runs.items()}
-        out = {name: f.result()[0] for name, f in done.items()}
+    for kind, peer in hostile.items():
+        cases["hostile " + kind] = ["upload", "--server", f"http://127.0.0.1:{peer.port}",
+                                    "--timeout-ms", "3000"]
+    started = time.monotonic()
+    results = dict(zip(cases, batch("http_probe.exe", list(cases.values()))))
+    elapsed = time.monotonic() - started
 
-    check(out["upload"][:1] == ["sent"], f"http upload: sent ({out['upload'][:2]})")
+    check(results["upload"][:1] == ["sent"], f"http upload: sent ({results['upload'][:2]})")
     if upload.uploads:
         u = upload.uploads[0]
         check(u.files.get("BugReport", (None, b""))[1] == open(blob, "rb").read(),
@@ -256,20 +269,37 @@ def http_section():
               f"http upload: MailFrom is the bare address ({u.fields.get('MailFrom')})")
         check(u.fields.get("note") == "root <admin> & \u4e2d".encode(),
               "http upload: a value beyond the code page arrives as UTF-8")
-    for name, peer, records in (("bugzilla", bugzilla, "bugs"), ("mantis", mantis, "issues")):
-        check(out[name][:1] and out[name][0].startswith("sent"),
-              f"{name}: submitted ({out[name][:2]})")
-        check(not peer.refusals.items(), f"{name}: every request was XML ({peer.refusals.items()[:1]})")
+    check(results["redirect"][:1] == ["sent"], f"http 302: counts as sent ({results['redirect']})")
+    check(results["log-in"][:1] == ["sent"] and len(guarded.uploads) == 1,
+          f"http 401: sent again with the account ({results['log-in'][:2]})")
+    for name, peer, records in (("bugzilla", bugzilla, "bugs"), ("mantis", mantis, "issues"),
+                                ("fogbugz", fogbugz, "cases")):
+        check(results[name][:1] and results[name][0].startswith("sent"),
+              f"{name}: submitted ({results[name][:2]})")
+        check(not peer.refusals.items(), f"{name}: nothing refused ({peer.refusals.items()[:1]})")
         created = getattr(peer, records).items()
-        if created:
+        if check(len(created) == 1, f"{name}: one {records[:-1]} created"):
             text = repr(created[0])
             check("<admin>" in text and "&" in text, f"{name}: the description kept < and &")
-        attachments = peer.attachments.items()
-        check(len(attachments) == 1, f"{name}: the file was attached")
-    for name in ("silent", "endless"):
-        check(out[name][:1] and out[name][0].startswith("failed"),
-              f"http hostile {name}: the way fails ({out[name][:1]})")
-    for p in (upload, bugzilla, mantis, silent, endless):
+        if name != "fogbugz":
+            check(len(peer.attachments.items()) == 1, f"{name}: the file was attached")
+        else:
+            files = created[0]["files"] if created else []
+            check(len(files) == 1 and files[0][2] == open(blob, "rb").read(),
+                  "fogbugz: the file arrived with the case")
+    for kind in hostile_kinds:
+        result = results["hostile " + kind]
+        if kind in ("huge", "bad-chunk"):
+            # Both begin "200 OK" and WinHTTP reads the rest itself: Wine's
+            # takes both for a plain 200. What must hold is an answer by the
+            # deadline (our own readers refuse both: native tests, fuzzers).
+            check(result[:1] and result[0] != "(no result)",
+                  f"http hostile {kind}: ends by the deadline ({result[:1]})")
+            continue
+        check(result[:1] and result[0].startswith("failed"),
+              f"http hostile {kind}: the way fails ({result[:1]})")
+    check(elapsed < 150, f"http: {len(cases)} requests took {elapsed:.0f} s (time-outs hold)")
+    for p in [upload, redirect, guarded, bugzilla, mantis, fogbugz] + list(hostile.values()):
         p.stop()
 
 
@@ -305,6 +335,24 @@ def crash_section():
     check(not glob.glob(os.path.join(BIN, "delivery_crash_report-unsent-*")),
           "crash: a delivered report is not kept")
     smtp.stop()
+    # The same by the HTTP upload, tried before any mail.
+    upload = peers.UploadPeer().start()
+    lines, code = wine("delivery_crash.exe", "upload", upload.url + "/upload.php")
+    # Under the emulated route Wine breaks the end of a process that used
+    # asynchronous WinHTTP: exit code 1, sometimes a fault of the emulator.
+    check(code in ((0, 1, 139) if ROUTE == "emulated" else (0,)) and len(upload.uploads) == 1,
+          f"crash: the HTTP upload got the report (exit {code})")
+    if upload.uploads:
+        u = upload.uploads[0]
+        bug = u.files.get("BugReport", (None, b""))
+        check(bug[0] == "bugreport.txt" and b"crash for delivery." in bug[1],
+              "crash: the upload holds bugreport.txt with the report")
+        shot = u.files.get("ScreenShot", (None, b""))
+        check(shot[0] == "screenshot.png" and shot[1].startswith(b"\x89PNG"),
+              "crash: and screenshot.png")
+        check(u.fields.get("MailSubject") == b"bug report: crash for delivery.",
+              f"crash: the subject field ({u.fields.get('MailSubject')})")
+    upload.stop()
 
 
 def keep_section():

@@ -1,5 +1,6 @@
-// Stands in for the browser: registered as the http and https handler, it
-// appends each address it is asked to open to opened-urls.txt beside itself.
+// Stands in for the browser and the mail program: registered as the http,
+// https and mailto handler, it appends each address it is asked to open to
+// opened-urls.txt beside itself.
 #include <windows.h>
 #include <shellapi.h>
 

@@ -107,16 +107,7 @@ int Run(const HttpProbeOptions& o) {
   return 0;
 }
 
-}  // namespace
-}  // namespace ostrel::upload::probe
-
-int main() {
-  using namespace ostrel::upload::probe;
-  int count = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::vector<std::u16string> args;
-  for (int i = 1; argv != nullptr && i < count; ++i) args.push_back(ostrel::FromWide(argv[i]));
-  if (argv != nullptr) LocalFree(argv);
+int RunArguments(const std::vector<std::u16string>& args) {
   std::string problem;
   const std::optional<HttpProbeOptions> options = ParseHttpProbeOptions(args, problem);
   if (!options) {
@@ -125,4 +116,46 @@ int main() {
     return 2;
   }
   return Run(*options);
+}
+
+// "batch FILE": a command per line, its arguments separated by tabs, all
+// in one process (each Wine start costs seconds under an emulator); each
+// command's lines follow a line "case <n>".
+int RunBatch(const std::u16string& path) {
+  std::string bytes;
+  if (!ReadFileBytes(path, bytes)) return Failed("cannot read the batch file");
+  const std::u16string text = ostrel::Utf8ToUtf16(bytes);
+  int number = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find(u'\n', start);
+    if (end == std::u16string::npos) end = text.size();
+    std::u16string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == u'\r') line.pop_back();
+    if (line.empty()) continue;
+    std::vector<std::u16string> args;
+    for (std::size_t at = 0;;) {
+      const std::size_t tab = line.find(u'\t', at);
+      args.push_back(
+          line.substr(at, tab == std::u16string::npos ? std::u16string::npos : tab - at));
+      if (tab == std::u16string::npos) break;
+      at = tab + 1;
+    }
+    PrintLine(stdout, "case " + std::to_string(++number));
+    RunArguments(args);
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace ostrel::upload::probe
+
+int main() {
+  int count = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::u16string> args;
+  for (int i = 1; argv != nullptr && i < count; ++i) args.push_back(ostrel::FromWide(argv[i]));
+  if (argv != nullptr) LocalFree(argv);
+  if (args.size() == 2 && args[0] == u"batch") return ostrel::upload::probe::RunBatch(args[1]);
+  return ostrel::upload::probe::RunArguments(args);
 }

@@ -76,6 +76,7 @@ void CALLBACK WinHttpCompletion::Callback(HINTERNET, DWORD_PTR context, DWORD st
       break;
     }
     case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
+      c->Complete(Kind::Closed, 0, 0);
       c->Release();
       break;
     default:

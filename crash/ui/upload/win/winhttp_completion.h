@@ -16,7 +16,7 @@ namespace ostrel::upload {
 
 class WinHttpCompletion {
  public:
-  enum class Kind { None, Sent, Written, Headers, DataAvailable, Read, Failed };
+  enum class Kind { None, Sent, Written, Headers, DataAvailable, Read, Failed, Closed };
   static constexpr std::size_t kBufferSize = 64 * 1024;
 
   // With one reference, the caller's; null when no event can be made.

@@ -74,7 +74,15 @@ TWinHttpExchange::TWinHttpExchange(ServerAddress server, WinHttpSettings setting
 
 TWinHttpExchange::~TWinHttpExchange() {
   if (connection_ != nullptr) api_->CloseHandle(connection_);
-  if (session_ != nullptr) api_->CloseHandle(session_);
+  if (session_ != nullptr) {
+    if (sessionClosed_ != nullptr) sessionClosed_->Arm();
+    api_->CloseHandle(session_);
+    // WinHTTP's threads work on until the session's closing notice; a
+    // program that ends right after a delivery must not end under them.
+    if (sessionClosed_ != nullptr)
+      sessionClosed_->Wait(std::chrono::steady_clock::now() + std::chrono::seconds(2));
+  }
+  if (sessionClosed_ != nullptr) sessionClosed_->Release();
 }
 
 bool TWinHttpExchange::Connect(std::string& error) {
@@ -108,6 +116,16 @@ bool TWinHttpExchange::Connect(std::string& error) {
   if (connection_ == nullptr) {
     error = WinHttpErrorText(api, GetLastError());
     return false;
+  }
+  // Only now: handles made before take no context from the session.
+  if (sessionClosed_ == nullptr && (sessionClosed_ = WinHttpCompletion::Create()) != nullptr) {
+    sessionClosed_->AddRef();  // the session handle's, let go of at its closing notice
+    DWORD_PTR context = reinterpret_cast<DWORD_PTR>(sessionClosed_);
+    if (!api.SetOption(session_, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context)) {
+      sessionClosed_->Release();
+      sessionClosed_->Release();
+      sessionClosed_ = nullptr;
+    }
   }
   return true;
 }

@@ -14,6 +14,8 @@
 
 namespace ostrel::upload {
 
+class WinHttpCompletion;
+
 // The process-wide network settings.
 struct WinHttpSettings {
   std::u16string proxy;        // WinHTTP's proxy list; empty: none configured
@@ -52,6 +54,8 @@ class TWinHttpExchange final : public IHttpExchange {
   WinHttpSettings settings_;
   const WinHttpApi* api_;
   HINTERNET session_ = nullptr, connection_ = nullptr;
+  // Told when the session's handle has closed for good.
+  WinHttpCompletion* sessionClosed_ = nullptr;
   bool proxySearched_ = false;
   std::u16string foundProxy_, foundBypass_;
   Credentials serverCredentials_, proxyCredentials_;
