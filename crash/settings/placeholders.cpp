@@ -1,4 +1,5 @@
 #include "crash/settings/placeholders.h"
+#include "crash/base/text_case.h"
 #include "crash/base/utf.h"
 
 #include <cstdio>
@@ -7,17 +8,6 @@
 namespace ostrel {
 
 namespace {
-
-char16_t Lower(char16_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
-
-std::size_t FindNoCase(std::u16string_view hay, std::u16string_view needle, std::size_t from) {
-  for (std::size_t i = from; i + needle.size() <= hay.size(); ++i) {
-    std::size_t k = 0;
-    while (k < needle.size() && Lower(hay[i + k]) == Lower(needle[k])) ++k;
-    if (k == needle.size()) return i;
-  }
-  return std::u16string_view::npos;
-}
 
 // Replaces every occurrence; inserted text is not searched again.
 void ReplaceAll(std::u16string& text, std::u16string_view placeholder,

@@ -2,25 +2,13 @@
 
 #include <algorithm>
 
+#include "crash/base/text_case.h"
 #include "crash/settings/packed_string.h"
 #include "crash/settings/placeholders.h"
 #include "crash/settings/settings_environment.h"
 #include "crash/settings/settings_registry.h"
 
 namespace ostrel {
-
-namespace {
-
-bool EqualNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char16_t c) { return c >= 'A' && c <= 'Z' ? char16_t(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 SettingsCore::SettingsCore(SettingsEnvironment& env, ModuleHandle module)
     : env_(env), ownsRecord_(true), module_(module) {
@@ -190,10 +178,10 @@ bool SettingsCore::AssistantDefinitionFor(std::u16string_view name, AssistantDef
     const std::u16string text = GetText(key.c_str());
     if (text.empty()) return false;
     auto def = ParseAssistantDefinition(text);
-    if (!def || !EqualNoCase(def->name, name)) continue;
+    if (!def || !EqualsNoCase(def->name, name)) continue;
     if (!TakesScreenshot() || GetInt("ScrShotDepth") == 0)
       std::erase_if(def->pages,
-                    [](const std::u16string& p) { return EqualNoCase(p, u"ScrShotForm"); });
+                    [](const std::u16string& p) { return EqualsNoCase(p, u"ScrShotForm"); });
     def->module = module_;
     def->forException = IsException();
     out = std::move(*def);

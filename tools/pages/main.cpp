@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "crash/base/text_case.h"
 #include "crash/base/utf.h"
 #include "crash/settings/code_page.h"
 #include "crash/ui/assistant/form_stream.h"
@@ -179,7 +180,7 @@ int Bundle(const std::string& rc, const std::vector<std::string>& sources) {
   std::vector<ScriptPage> script;
   for (const FormObject& page : pages) {
     std::string file = Utf16ToUtf8(PageResourceName(Utf8ToUtf16(page.name))) + ".bin";
-    for (char& c : file) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    for (char& c : file) c = AsciiLower(c);
     std::vector<std::uint8_t> stream;
     if (!Stream(page.name, page, stream)) return 1;
     if (!WriteFile(dir + file, stream)) {

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "crash/base/text_case.h"
 #include "crash/base/utf.h"
 
 namespace ostrel::assistant {
@@ -35,15 +36,6 @@ bool IsIdentifier(std::string_view s) {
   for (char c : s)
     if (!IsLetter(c) && !IsDigit(c) && !IsHigh(c) && c != '.') return false;
   return ValidUtf8(s);
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
 }
 
 std::string_view Trim(std::string_view s) {

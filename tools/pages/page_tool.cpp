@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "crash/base/text_case.h"
 #include "crash/base/utf.h"
 #include "tools/pages/page_source.h"
 
@@ -36,14 +37,7 @@ PageDump DumpPage(std::string_view name, std::span<const std::uint8_t> stream,
 }
 
 bool IsPageResourceName(std::u16string_view name) {
-  const std::u16string prefix = PageResourceName(u"");
-  if (name.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const char16_t c =
-        name[i] >= u'a' && name[i] <= u'z' ? static_cast<char16_t>(name[i] - u'a' + u'A') : name[i];
-    if (c != prefix[i]) return false;
-  }
-  return true;
+  return StartsWithNoCase(name, PageResourceName(u""));
 }
 
 std::string ResourceScript(const std::vector<ScriptPage>& pages) {

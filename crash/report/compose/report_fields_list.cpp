@@ -1,27 +1,16 @@
 #include "crash/report/compose/report_fields_list.h"
 #include "crash/base/short_text.h"
+#include "crash/base/text_case.h"
 
 namespace ostrel {
 namespace {
 
 using text::Trim;
 
-char16_t Lower(char16_t c) {
-  if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
-    return static_cast<char16_t>(c + 32);
-  }
-  return c;
-}
-
 }  // namespace
 
 bool SameFieldName(const std::u16string& a, const std::u16string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const char16_t x = a[i], y = b[i];
-    if (x < 256 && y < 256 ? Lower(x) != Lower(y) : x != y) return false;
-  }
-  return true;
+  return EqualsNoCaseLatin1(a, b);
 }
 
 TReportFields::TReportFields(const TReportFields& other) {

@@ -4,6 +4,7 @@
 
 #include "crash/base/hex.h"
 #include "crash/base/short_text.h"
+#include "crash/base/text_case.h"
 #include "crash/report/compose/field_formats.h"
 #include "crash/report/compose/report_text.h"
 #include "ostrel/version.h"
@@ -17,10 +18,6 @@ std::u16string Two(unsigned value) { return (value < 10 ? u"0" : u"") + Decimal(
 
 std::u16string FileName(const std::u16string& path) {
   return path.substr(path.find_last_of(u'\\') + 1);
-}
-
-char16_t UpperLetter(char16_t c) {
-  return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
 }
 
 bool Blank(char16_t c) { return c == u' ' || c == u'\t'; }
@@ -156,7 +153,7 @@ void BuildReportHeader(TReportFields& header, IHeaderSystem& system, const Heade
       if (!free) return std::u16string();
       return u"(" + std::u16string(1, letter) + u":) " + FormatByteSize(*free, separator);
     };
-    const char16_t a = UpperLetter(windows), b = UpperLetter(exe[0]);
+    const char16_t a = AsciiUpper(windows), b = AsciiUpper(exe[0]);
     return a == b ? drive(a) : drive(a) + u" " + drive(b);
   });
   Guarded(header, u"display mode", [&] {

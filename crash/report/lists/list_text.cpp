@@ -1,5 +1,6 @@
 #include "crash/report/lists/list_text.h"
 #include "crash/base/short_text.h"
+#include "crash/base/text_case.h"
 #include "crash/base/hex.h"
 
 #include <algorithm>
@@ -12,16 +13,6 @@ using text::Decimal;
 void Column(std::u16string& line, const std::u16string& text, std::size_t width) {
   line += text;
   line.append(width - text.size(), u' ');
-}
-
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-
-bool StartsWithNoCase(const std::u16string& text, std::u16string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (Lower(text[i]) != Lower(prefix[i])) return false;
-  }
-  return true;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "crash/base/text_case.h"
 #include "crash/report/disasm/decoder.h"
 #include "crash/report/disasm/module_ranges.h"
 #include "crash/report/symbols/lookup.h"
@@ -15,19 +16,11 @@ bool Read32(const IMemoryReader& reader, const TDATryRead* snapshot, std::uint32
   return GuardedRead(reader, at, &value, 4, snapshot);
 }
 
-std::u16string Lower(std::u16string text) {
-  for (char16_t& c : text) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-  }
-  return text;
-}
-
 // Routines that raise an exception: a forced location right behind a call
 // of one of them shows the raising statement.
 bool IsRaiseRoutine(const std::u16string& name) {
-  const std::u16string lower = Lower(name);
   for (const char16_t* part : {u"@raiseexcept", u"error", u"cxa_throw", u"cxa_rethrow"}) {
-    if (lower.find(part) != std::u16string::npos) return true;
+    if (ContainsNoCase(name, part)) return true;
   }
   return false;
 }

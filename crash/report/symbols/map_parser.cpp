@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "crash/base/text_case.h"
 #include "crash/report/symbols/symbol_text.h"
 
 namespace ostrel {
@@ -50,16 +51,6 @@ std::string_view TrimRight(std::string_view s) {
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
     s.remove_suffix(1);
   return s;
-}
-
-bool ContainsNoCase(std::string_view text, std::string_view word) {
-  if (word.size() > text.size()) return false;
-  for (std::size_t i = 0; i + word.size() <= text.size(); ++i) {
-    std::size_t k = 0;
-    while (k < word.size() && (text[i + k] | 0x20) == (word[k] | 0x20)) ++k;
-    if (k == word.size()) return true;
-  }
-  return false;
 }
 
 bool IsSegmentHeading(std::string_view line) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "crash/base/text_case.h"
 #include "crash/report/symbols/pe_image.h"
 #include "crash/report/symbols/symbol_text.h"
 
@@ -14,8 +15,9 @@ bool IdLess(const TResourceId& a, const TResourceId& b) {
   if (a.text.empty() != b.text.empty()) return !a.text.empty();
   if (a.text.empty()) return a.number < b.number;
   std::u16string fa = a.text, fb = b.text;
-  for (auto& c : fa) c = FoldCase(c);
-  for (auto& c : fb) c = FoldCase(c);
+  // Upper case, as the loader's search expects: "_" sorts after the letters.
+  for (auto& c : fa) c = AsciiUpper(c);
+  for (auto& c : fb) c = AsciiUpper(c);
   return fa < fb;
 }
 

@@ -2,24 +2,6 @@
 
 namespace ostrel {
 
-char16_t FoldCase(char16_t c) { return (c >= u'a' && c <= u'z') ? c - (u'a' - u'A') : c; }
-
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-  return true;
-}
-
-bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix) {
-  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool EndsWithNoCase(std::u16string_view text, std::u16string_view suffix) {
-  return text.size() >= suffix.size() &&
-         EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
-}
-
 std::u16string StripSourceExtension(std::u16string_view unit) {
   for (std::u16string_view ext : {std::u16string_view(u".cpp"), std::u16string_view(u".h")}) {
     if (unit.size() > ext.size() && EndsWithNoCase(unit, ext))

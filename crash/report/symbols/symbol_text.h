@@ -1,19 +1,16 @@
-// Text helpers shared by the symbol readers (UTF-8 and UTF-16 come from the
-// base): comparisons that ignore ASCII case, as unit and file names need.
+// Text helpers shared by the symbol readers. UTF-8 and UTF-16, and the
+// comparisons that ignore ASCII case, as unit and file names need, come from
+// the base.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "crash/base/text_case.h"
 #include "crash/base/utf.h"
 
 namespace ostrel {
-
-char16_t FoldCase(char16_t c);
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
-bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix);
-bool EndsWithNoCase(std::u16string_view text, std::u16string_view suffix);
 
 // The unit of a source file: ".cpp" and ".h" are the extensions our toolchain
 // gives program and unit sources.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "crash/base/text_case.h"
 #include "crash/base/utf.h"
 
 namespace ostrel::assistant {
@@ -159,8 +160,7 @@ std::vector<std::uint8_t> WriteFormStream(const FormObject& root) {
 
 std::u16string PageResourceName(std::u16string_view pageName) {
   std::u16string name = u"OAP";
-  for (char16_t c : pageName)
-    name.push_back(c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c);
+  for (char16_t c : pageName) name.push_back(AsciiUpper(c));
   return name;
 }
 

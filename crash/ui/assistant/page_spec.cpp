@@ -3,6 +3,7 @@
 #include <charconv>
 #include <limits>
 
+#include "crash/base/text_case.h"
 #include "crash/base/utf.h"
 
 namespace ostrel::assistant {
@@ -11,22 +12,6 @@ namespace {
 
 constexpr std::u16string_view kFixedNames[kFixedButtons] = {u"ContinueBtn", u"SkipBtn",
                                                             u"CancelBtn"};
-
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-
-bool SameNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
-
-bool ContainsNoCase(std::u16string_view text, std::u16string_view part) {
-  if (part.size() > text.size()) return false;
-  for (std::size_t i = 0; i + part.size() <= text.size(); ++i)
-    if (SameNoCase(text.substr(i, part.size()), part)) return true;
-  return false;
-}
 
 // Decimal text; anything else (or out of range) is 0.
 int ToInt(std::u16string_view text) {
@@ -46,7 +31,7 @@ int ToInt(std::u16string_view text) {
 std::u16string ExpandLineBreaks(std::u16string_view text) {
   std::u16string out;
   for (std::size_t i = 0; i < text.size();) {
-    if (i + 4 <= text.size() && SameNoCase(text.substr(i, 4), u"%LF%")) {
+    if (i + 4 <= text.size() && EqualsNoCase(text.substr(i, 4), u"%LF%")) {
       out += u"\r\n";
       i += 4;
     } else {
@@ -131,7 +116,7 @@ void ApplyItemProperty(ItemSpec& item, const std::string& prop, const std::u16st
 }  // namespace
 
 bool IsTrueText(std::u16string_view text) {
-  return SameNoCase(text, u"yes") || SameNoCase(text, u"true") || text == u"1";
+  return EqualsNoCase(text, u"yes") || EqualsNoCase(text, u"true") || text == u"1";
 }
 
 PageSpec EmptyPage(std::u16string name) {

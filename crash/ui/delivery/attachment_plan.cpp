@@ -1,18 +1,8 @@
 #include "crash/ui/delivery/attachment_plan.h"
 
+#include "crash/base/text_case.h"
+
 namespace ostrel::delivery {
-
-namespace {
-
-bool SameNoCase(std::u16string_view a, std::u16string_view b) {
-  auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
-
-}  // namespace
 
 AttachmentSpec CompleteAttachment(AttachmentSpec item) {
   if (item.sendAs.empty()) item.sendAs = item.file.substr(item.file.find_last_of(u"\\/") + 1);
@@ -33,7 +23,7 @@ AttachmentPlan PlanAttachments(const std::vector<AttachmentSpec>& items,
       continue;
     }
     std::size_t at = 0;
-    while (at < archiveNames.size() && !SameNoCase(archiveNames[at], item.zip)) ++at;
+    while (at < archiveNames.size() && !EqualsNoCase(archiveNames[at], item.zip)) ++at;
     if (at == archiveNames.size()) {
       archiveNames.push_back(item.zip);
       plan.archives.push_back({tempFolder + item.zip, {}, {}});

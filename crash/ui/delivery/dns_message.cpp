@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "crash/base/text_case.h"
+
 namespace ostrel::delivery {
 
 namespace {
@@ -25,8 +27,6 @@ void PutWord(std::vector<std::uint8_t>& out, std::uint16_t value) {
   out.push_back(static_cast<std::uint8_t>(value >> 8));
   out.push_back(static_cast<std::uint8_t>(value));
 }
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string_view WithoutRootDot(std::string_view name) {
   if (!name.empty() && name.back() == '.') name.remove_suffix(1);
@@ -75,8 +75,7 @@ void AddHost(std::vector<DnsHost>& hosts, std::uint16_t preference, std::string 
 
 bool SameDnsName(std::string_view a, std::string_view b) {
   a = WithoutRootDot(a), b = WithoutRootDot(b);
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return Lower(x) == Lower(y); });
+  return EqualsNoCase(a, b);
 }
 
 std::optional<std::vector<std::uint8_t>> EncodeDnsName(std::string_view name) {

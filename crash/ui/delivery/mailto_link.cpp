@@ -1,23 +1,10 @@
 #include "crash/ui/delivery/mailto_link.h"
 
+#include "crash/base/text_case.h"
 #include "crash/base/utf.h"
 #include "crash/ui/delivery/mail_address.h"
 
 namespace ostrel::delivery {
-
-namespace {
-
-bool ContainsNoCase(std::u16string_view text, std::u16string_view part) {
-  auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
-  for (std::size_t i = 0; i + part.size() <= text.size(); ++i) {
-    std::size_t k = 0;
-    while (k < part.size() && lower(text[i + k]) == lower(part[k])) ++k;
-    if (k == part.size()) return true;
-  }
-  return false;
-}
-
-}  // namespace
 
 std::u16string PercentEncode(std::u16string_view text) {
   static const char16_t kHex[] = u"0123456789ABCDEF";

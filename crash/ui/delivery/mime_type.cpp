@@ -2,14 +2,15 @@
 
 #include <string>
 
+#include "crash/base/text_case.h"
+
 namespace ostrel::delivery {
 
 std::string_view MimeTypeOf(std::u16string_view fileName) {
   const std::size_t dot = fileName.rfind(u'.');
   if (dot == std::u16string_view::npos) return "application/octet-stream";
   std::u16string extension(fileName.substr(dot + 1));
-  for (char16_t& c : extension)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  for (char16_t& c : extension) c = AsciiLower(c);
   if (extension == u"txt" || extension == u"obr" || extension == u"ini") return "text/plain";
   if (extension == u"jpg" || extension == u"jpeg") return "image/jpeg";
   if (extension == u"png") return "image/png";

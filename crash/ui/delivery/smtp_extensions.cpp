@@ -4,20 +4,11 @@
 #include <string_view>
 #include <vector>
 
+#include "crash/base/text_case.h"
+
 namespace ostrel::delivery {
 
 namespace {
-
-bool SameWord(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 std::vector<std::string_view> WordsOf(std::string_view line) {
   std::vector<std::string_view> words;
@@ -37,11 +28,11 @@ SmtpExtensions ReadExtensions(const SmtpReply& ehloReply) {
   for (std::size_t i = 1; i < ehloReply.lines.size(); ++i) {
     const std::vector<std::string_view> words = WordsOf(ehloReply.lines[i]);
     if (words.empty()) continue;
-    if (words.size() == 1 && SameWord(words[0], "STARTTLS")) offered.startTls = true;
-    if (!SameWord(words[0], "AUTH")) continue;
+    if (words.size() == 1 && EqualsNoCase(words[0], "STARTTLS")) offered.startTls = true;
+    if (!EqualsNoCase(words[0], "AUTH")) continue;
     offered.auth = true;
     for (std::size_t w = 1; w < words.size(); ++w)
-      if (SameWord(words[w], "LOGIN")) offered.authLogin = true;
+      if (EqualsNoCase(words[w], "LOGIN")) offered.authLogin = true;
   }
   return offered;
 }

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "crash/base/text_case.h"
+
 namespace ostrel::upload {
 
 namespace {
@@ -9,10 +11,6 @@ namespace {
 bool HoldsLineBreak(std::string_view text) {
   return text.find_first_of("\r\n", 0) != std::string_view::npos ||
          text.find('\0') != std::string_view::npos;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && SameHeaderName(text.substr(0, prefix.size()), prefix);
 }
 
 }  // namespace

@@ -1,13 +1,10 @@
 #include "crash/ui/upload/tracker_lists.h"
 
+#include "crash/base/text_case.h"
+
 namespace ostrel::upload {
 
 namespace {
-
-char16_t Folded(char16_t c) {
-  if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
-  return c;
-}
 
 std::u16string ValueOf(const TrackerList& list, const ListEntry& entry) {
   return list.hasIds ? entry.id : entry.name;
@@ -19,12 +16,7 @@ void TrackerList::Add(std::u16string name, std::u16string id, std::u16string pro
   entries.push_back(ListEntry{std::move(name), std::move(id), std::move(project)});
 }
 
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Folded(a[i]) != Folded(b[i])) return false;
-  return true;
-}
+bool SameName(std::u16string_view a, std::u16string_view b) { return EqualsNoCaseLatin1(a, b); }
 
 Lookup ExactLookup(const TrackerList& list, std::u16string_view wanted,
                    const std::u16string* project) {

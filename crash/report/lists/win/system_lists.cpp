@@ -11,6 +11,7 @@
 
 #include <vector>
 
+#include "crash/base/text_case.h"
 #include "crash/report/lists/hardware_list.h"
 #include "crash/report/lists/list_text.h"
 #include "crash/report/lists/long_path.h"
@@ -205,10 +206,7 @@ std::u16string ListHardware() {
       for (DWORD i = 0; enumerate(devices, i, &device); ++i) {
         const std::u16string cls = text(SPDRP_CLASS), hardwareId = text(SPDRP_HARDWAREID);
         if (cls == u"LegacyDriver" || cls == u"Unknown" || cls == u"Volume") continue;
-        if (hardwareId.size() >= 3 && (hardwareId[0] | 0x20) == u's' &&
-            (hardwareId[1] | 0x20) == u'w' && hardwareId[2] == u'\\') {
-          continue;
-        }
+        if (StartsWithNoCase(hardwareId, u"sw\\")) continue;
         const std::u16string guid = text(SPDRP_CLASSGUID);
         std::u16string label = ReadRegText(HKEY_LOCAL_MACHINE, classRoot + guid, u"");
         if (label.empty()) label = guid;

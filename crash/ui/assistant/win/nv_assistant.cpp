@@ -1,5 +1,6 @@
 #include "crash/ui/assistant/win/nv_assistant.h"
 
+#include "crash/base/text_case.h"
 #include "crash/report/symbols/lookup.h"
 #include "crash/report/symbols/win/loaded_symbols.h"
 #include "crash/settings/win/win_code_page.h"
@@ -8,15 +9,6 @@
 namespace ostrel {
 
 namespace {
-
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-
-bool SameNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
 
 // The page's description as stored in the module; empty when there is none.
 std::span<const std::uint8_t> PageResource(HMODULE module, const std::u16string& page) {
@@ -33,8 +25,8 @@ std::span<const std::uint8_t> PageResource(HMODULE module, const std::u16string&
 
 AssistantActionRoutine ResolvePageAction(const std::u16string& text, HMODULE module) {
   if (text.empty()) return nullptr;
-  if (SameNoCase(text, u"Ostrel.HandleContactForm")) return &HandleContactForm;
-  if (SameNoCase(text, u"Ostrel.HandleScreenshotForm")) return &HandleScreenshotForm;
+  if (EqualsNoCase(text, u"Ostrel.HandleContactForm")) return &HandleContactForm;
+  if (EqualsNoCase(text, u"Ostrel.HandleScreenshotForm")) return &HandleScreenshotForm;
   const std::size_t dot = text.rfind(u'.');
   const std::u16string unit = dot == std::u16string::npos ? u"" : text.substr(0, dot);
   const std::u16string procedure = dot == std::u16string::npos ? text : text.substr(dot + 1);
@@ -119,7 +111,7 @@ INVForm* TNVAssistant::PageAt(std::int32_t index) {
 
 INVForm* TNVAssistant::PageByName(const std::u16string& name) {
   for (auto& page : pages_)
-    if (SameNoCase(page->Spec().name, name)) return page.get();
+    if (EqualsNoCase(page->Spec().name, name)) return page.get();
   return nullptr;
 }
 
