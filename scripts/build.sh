@@ -19,7 +19,7 @@ if [ "$what" = native ] || [ "$what" = all ]; then
   # sanitizers of the test build.
   cmake -S "$root" -B "$root/build/host-tools" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DPELMORA_SANITIZE=OFF \
-    -DPELMORA_ONLY='^(crash/(include|base|settings|flow|imaging|report|report/(disasm|symbols)|handling|handling/lifetime|ui/assistant)|tools|tools/(settings|symbols|pages))$' \
+    -DPELMORA_ONLY='^(crash/(include|base|settings|flow|imaging|report|report/(disasm|symbols)|handling|handling/lifetime|ui/assistant)|tools|tools/(settings|symbols|pages|common))$' \
     >/dev/null
   cmake --build "$root/build/host-tools" --target ostrel-settings ostrel-pages ostrel-symbols -j "$jobs"
 fi

@@ -2,9 +2,7 @@
 // lists the pages a PE file carries, and writes the resource script that
 // embeds them.
 
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,6 +10,7 @@
 #include "crash/base/utf.h"
 #include "crash/settings/code_page.h"
 #include "crash/ui/assistant/form_stream.h"
+#include "tools/common/file_io.h"
 #include "tools/pages/page_source.h"
 #include "tools/pages/page_tool.h"
 #include "tools/settings/pe_resources.h"
@@ -28,22 +27,8 @@ constexpr char kUsage[] =
     "       ostrel-pages rc <out.rc> <PageName>=<file.bin>...\n"
     "       ostrel-pages bundle <out.rc> <source>...\n";
 
-bool ReadFile(const std::string& path, std::vector<std::uint8_t>& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), {});
-  return !in.bad();
-}
-
-bool WriteFile(const std::string& path, const void* data, std::size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-  return static_cast<bool>(out.flush());
-}
-
-bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  return WriteFile(path, bytes.data(), bytes.size());
-}
+using ostrel::tools::ReadFile;
+using ostrel::tools::WriteFile;
 
 // The page of a source file; the error, with the file and line, on stderr.
 bool ReadPage(const std::string& path, FormObject& page) {

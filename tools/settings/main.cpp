@@ -3,15 +3,14 @@
 // checksum that CheckFileCrc compares at start-up.
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "crash/handling/lifetime/image_checksum.h"
 #include "crash/settings/property_stream.h"
+#include "tools/common/file_io.h"
 #include "tools/settings/pe_resources.h"
 #include "tools/settings/settings_dump.h"
 #include "tools/settings/settings_source.h"
@@ -24,18 +23,8 @@ constexpr char kUsage[] =
     "       ostrel-settings dump-stream [--show-passwords] <stream-file>\n"
     "       ostrel-settings stamp <pe-file>\n";
 
-bool ReadFile(const std::string& path, std::vector<std::uint8_t>& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), {});
-  return !in.bad();
-}
-
-bool WriteFile(const std::string& path, const void* data, std::size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-  return static_cast<bool>(out);
-}
+using ostrel::tools::ReadFile;
+using ostrel::tools::WriteFile;
 
 int Compile(const std::string& source, const std::string& bin, const std::string& rc) {
   std::vector<std::uint8_t> text;
@@ -104,15 +93,10 @@ int Stamp(const std::string& path) {
     return 1;
   }
   const std::string temp = path + ".stamping";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) {
-      std::remove(temp.c_str());
-      std::cerr << "ostrel-settings: cannot write " << temp << "\n";
-      return 1;
-    }
+  if (!WriteFile(temp, bytes.data(), bytes.size())) {
+    std::remove(temp.c_str());
+    std::cerr << "ostrel-settings: cannot write " << temp << "\n";
+    return 1;
   }
   if (std::rename(temp.c_str(), path.c_str()) != 0) {
     std::remove(temp.c_str());
