@@ -1,7 +1,7 @@
 // The program the delivery test crashes: it reports one exception, which
 // the reporter sends automatically by the way the command line names, and
 // ends once that delivery is over (the program's end waits for it).
-//   delivery_crash smtp PORT [tls|ssl|direct] [ACCOUNT PASSWORD]
+//   delivery_crash smtp PORT [tls|ssl|direct|zip] [ACCOUNT PASSWORD]
 //   delivery_crash upload|fogbugz|bugzilla|mantis URL
 //   delivery_crash offer yes|no    answers the start's offer of kept reports
 #include <windows.h>
@@ -31,6 +31,11 @@ void Configure(ostrel::IExceptionReport* report, bool&) {
     if (mode == u"direct") {
       report->SetMailAsSmtpServer(true);
     } else {
+      // Both files in one archive of that name.
+      if (mode == u"zip") {
+        report->SetBugRepZip(u"report.zip");
+        report->SetScrShotZip(u"report.zip");
+      }
       report->SetMailAsSmtpClient(true);
       report->SetSmtpPort(std::stoi(Narrow(Arg(2))));
       report->SetSmtpTls(mode == u"tls");
@@ -134,7 +139,8 @@ int main() {
   LocalFree(argv);
   if (Arg(1) == u"offer") return Offer(Arg(2) == u"yes");
   if (g_args.size() < 3) {
-    Say("usage: delivery_crash smtp PORT [tls|ssl|direct] [ACCOUNT PASSWORD] | upload URL | offer");
+    Say("usage: delivery_crash smtp PORT [tls|ssl|direct|zip] [ACCOUNT PASSWORD] | upload URL | "
+        "offer");
     return 2;
   }
   ostrel::RegisterExceptionHandler(Configure, ostrel::SyncMode::HandlerThread, 1);

@@ -18,6 +18,7 @@ import os
 import subprocess
 import sys
 import time
+import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -335,6 +336,23 @@ def crash_section():
     check(not glob.glob(os.path.join(BIN, "delivery_crash_report-unsent-*")),
           "crash: a delivered report is not kept")
     smtp.stop()
+    # The report and the screenshot in one archive that other programs open.
+    smtp = peers.SmtpPeer().start()
+    lines, code = wine("delivery_crash.exe", "smtp", str(smtp.port), "zip")
+    check(code == 0 and len(smtp.messages) == 1, "crash zip: delivered")
+    if smtp.messages:
+        _, _, files = mime_parts(smtp.messages[0].data)
+        try:
+            archive = zipfile.ZipFile(io.BytesIO(files.get("report.zip", b"")))
+            check(archive.testzip() is None and sorted(archive.namelist()) ==
+                  ["bugreport.txt", "screenshot.png"], f"crash zip: {archive.namelist()}")
+            check(b"crash for delivery." in archive.read("bugreport.txt"),
+                  "crash zip: the report inside")
+            Image.open(io.BytesIO(archive.read("screenshot.png"))).load()
+            check(True, "crash zip: the screenshot inside decodes")
+        except Exception as e:  # noqa: BLE001 - any reader error is the finding
+            check(False, f"crash zip: the archive does not open ({e})")
+    smtp.stop()
     # The same by the HTTP upload, tried before any mail.
     upload = peers.UploadPeer().start()
     lines, code = wine("delivery_crash.exe", "upload", upload.url + "/upload.php")
@@ -356,8 +374,10 @@ def crash_section():
 
 
 def keep_section():
-    for old in glob.glob(os.path.join(BIN, "delivery_crash_report-unsent-*")):
-        os.remove(old)
+    report = os.path.join(BIN, "delivery_crash_report.txt")
+    for old in [report] + glob.glob(os.path.join(BIN, "delivery_crash_report-unsent-*")):
+        if os.path.exists(old):
+            os.remove(old)
     # Nothing listens on the settings' port: the delivery fails and the
     # report waits for the next start.
     lines, code = wine("delivery_crash.exe", "smtp", "42525")
@@ -365,6 +385,8 @@ def keep_section():
     check(code == 0 and len(kept) == 1, f"keep: one undelivered report kept ({len(kept)})")
     if not kept:
         return
+    check(os.path.exists(report) and b"crash for delivery." in open(report, "rb").read(),
+          "keep: the report file keeps the undelivered report too")
     head = open(kept[0], "rb").read(300).decode("utf-8", "replace")
     check("reason: No connection to server" in head, f"keep: the reason is kept ({head[:80]!r})")
     smtp = peers.SmtpPeer(port=42525).start()

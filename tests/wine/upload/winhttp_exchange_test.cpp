@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "crash/ui/upload/http_client.h"
 #include "tests/wine/upload/loopback_http_server.h"
 
@@ -141,14 +139,3 @@ TEST(WinHttpExchange, HostileServersEndInAFailureByTheDeadline) {
 }  // namespace
 }  // namespace ostrel::upload
 
-// Under the emulated route Wine ends every process that used asynchronous
-// WinHTTP with exit code 1, whatever it returned (a program of thirty lines
-// that only sends one request shows it); the tests' own verdict leaves
-// past that.
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  const int result = RUN_ALL_TESTS();
-  std::fflush(stdout);
-  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(result));
-  return result;
-}
