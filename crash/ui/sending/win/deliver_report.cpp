@@ -145,6 +145,7 @@ std::vector<NameValue> ExtraFields(ISettingsLookup& s, const MethodInputs& in) {
 struct Outcome {
   DeliveryResult result = kNotDelivered;
   bool partly = false;
+  bool tried = false;  // some way was tried at all
   std::string reason;
 };
 
@@ -198,6 +199,7 @@ Outcome Deliver(const DeliveryRequest& q) {
   Outcome out;
   out.reason = "no way of sending is switched on";
   auto tried = [&out](const MethodOutcome& m) {
+    out.tried = true;
     if (m.delivered) {
       out.result = kDelivered;
     } else {
@@ -225,6 +227,7 @@ Outcome Deliver(const DeliveryRequest& q) {
     for (const PreparedFile& f : prepared.files) files.push_back({f.path, f.sendAs});
     delivery::MapiMail mail{in.recipients, in.subject, in.body, files, q.automatic, q.parent};
     const delivery::MapiResult sent = delivery::SendThroughMapi(mail);
+    out.tried = true;
     if (sent == delivery::kMapiCancelled) {
       out.result = kUserCancelled;
     } else if (sent == delivery::kMapiSent) {
@@ -238,6 +241,7 @@ Outcome Deliver(const DeliveryRequest& q) {
     if (q.parent) SetWindowPos(q.parent, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     // The link cannot carry files: the report goes in the body.
     const std::u16string text = prepared.files.empty() ? in.body : q.reportText;
+    out.tried = true;
     if (delivery::OpenMailtoLink(in.recipients, in.subject, text))
       out.result = kDelivered;
     else
@@ -259,8 +263,10 @@ Outcome Deliver(const DeliveryRequest& q) {
 DeliveryResult DeliverAndKeep(const DeliveryRequest& q) {
   const Outcome out = Deliver(q);
   // A half-delivered report is not kept either: offering it again would
-  // send it twice.
-  if (out.result == kNotDelivered && !out.partly && q.settings->LookupBool("KeepUnsent"))
+  // send it twice. Nor is one that no way was there for: every start would
+  // offer it again.
+  if (out.result == kNotDelivered && !out.partly && out.tried &&
+      q.settings->LookupBool("KeepUnsent"))
     KeepUnsentReport(q.reportFile, q.reportText, out.reason);
   return out.result;
 }

@@ -151,6 +151,8 @@ DWORD WINAPI OfferThread(void* parameter) {
     const int answer =
         MessageBoxW(owner, Wide(UnsentOfferText(message, kept->reason)), Wide(offer->title),
                     MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | (owner ? 0 : MB_TOPMOST));
+    // A question that could not be shown leaves the report for next time.
+    if (answer != IDYES && answer != IDNO) continue;
     held.Delete();
     if (answer != IDYES) continue;
     // On a thread of its own, which the program's end waits for.
