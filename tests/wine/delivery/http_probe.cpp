@@ -18,6 +18,7 @@
 #include "crash/ui/upload/plain_upload.h"
 #include "crash/ui/upload/win/winhttp_exchange.h"
 #include "tests/wine/delivery/http_probe_options.h"
+#include "tests/wine/delivery/probe_batch.h"
 
 namespace ostrel::upload::probe {
 namespace {
@@ -126,21 +127,7 @@ int RunBatch(const std::u16string& path) {
   if (!ReadFileBytes(path, bytes)) return Failed("cannot read the batch file");
   const std::u16string text = ostrel::Utf8ToUtf16(bytes);
   int number = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t end = text.find(u'\n', start);
-    if (end == std::u16string::npos) end = text.size();
-    std::u16string line = text.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == u'\r') line.pop_back();
-    if (line.empty()) continue;
-    std::vector<std::u16string> args;
-    for (std::size_t at = 0;;) {
-      const std::size_t tab = line.find(u'\t', at);
-      args.push_back(
-          line.substr(at, tab == std::u16string::npos ? std::u16string::npos : tab - at));
-      if (tab == std::u16string::npos) break;
-      at = tab + 1;
-    }
+  for (const std::vector<std::u16string>& args : ::probe::BatchCommands(text)) {
     PrintLine(stdout, "case " + std::to_string(++number));
     RunArguments(args);
   }

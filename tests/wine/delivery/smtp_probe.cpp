@@ -18,6 +18,7 @@
 #include "crash/ui/delivery/smtp_mail.h"
 #include "crash/ui/delivery/win/socket_smtp_network.h"
 #include "crash/ui/delivery/win/system_dns_network.h"
+#include "tests/wine/delivery/probe_batch.h"
 
 namespace {
 
@@ -194,22 +195,7 @@ int RunBatch(const std::u16string& path) {
   if (!ReadWholeFile(path, bytes)) return Usage();
   const std::u16string text = Utf8ToUtf16(std::string(bytes.begin(), bytes.end()));
   int number = 0;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find(u'\n', start);
-    if (end == std::u16string::npos) end = text.size();
-    std::u16string line = text.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == u'\r') line.pop_back();
-    if (line.empty()) continue;
-    std::vector<std::u16string> args;
-    for (std::size_t at = 0;;) {
-      const std::size_t tab = line.find(u'\t', at);
-      args.push_back(
-          line.substr(at, tab == std::u16string::npos ? std::u16string::npos : tab - at));
-      if (tab == std::u16string::npos) break;
-      at = tab + 1;
-    }
+  for (const std::vector<std::u16string>& args : ::probe::BatchCommands(text)) {
     PrintLine("case " + std::to_string(++number), 0);
     Run(args);
   }
